@@ -1,0 +1,354 @@
+// Syntax tree of a T-SQL batch, as the parser produces it and the executors consume it.
+//
+// Names are kept exactly as written (brackets and quotes removed, trailing blanks kept):
+// matching them against the catalog is the executors' business and follows the collation.
+// Every node records the byte offset of its first token in the batch text so that errors can
+// name the line.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+
+namespace engine::ast {
+
+struct SelectStmt;
+struct Stmt;
+using StmtPtr = std::unique_ptr<Stmt>;
+
+// A type as written: CAST(x AS varchar(40)), column definitions, CONVERT.
+struct TypeSpec {
+  std::string name;     // as written, e.g. "VARCHAR", "numeric", "Int"
+  int32_t length = -2;  // -2: not given, -1: max, else the number
+  int32_t precision = -1;
+  int32_t scale = -1;
+  size_t pos = 0;
+};
+
+// [server.][db.][schema.]name; the parts that were not written are empty.
+struct ObjectName {
+  std::string db;
+  std::string schema;
+  std::string name;
+  size_t pos = 0;
+  // The name as written, parts joined with '.', used in error texts (1779, 1913, 3701, 4902).
+  std::string written;
+};
+
+// ------------------------------------------------------------------------------------------
+// Expressions
+// ------------------------------------------------------------------------------------------
+
+enum class ExprKind : uint8_t {
+  kLiteral,      // literal: a number, 'string', N'string', NULL
+  kColumnRef,    // [[db.]schema.][table.]column: `parts` holds the written parts, last = column
+  kStar,         // * or t.* (select list, COUNT(*)): `parts` holds the qualifier (may be empty)
+  kPlaceholder,  // ? bound by the caller; `placeholder` is its 0-based number
+  kUnary,        // `uop` args[0]
+  kBinary,       // args[0] `bop` args[1]
+  kFunction,     // `func`(args) — scalar functions and aggregates alike; `func` is upper-case
+  kCast,         // CAST(args[0] AS cast_type) or CONVERT(cast_type, args[0] [, args[1] = style])
+  kCase,         // CASE [case_operand] WHEN args[0] THEN args[1] ... [ELSE case_else] END
+  kSubquery,     // (SELECT ...) used as a scalar
+  kExists,       // [NOT] EXISTS (subquery)
+  kInList,       // args[0] [NOT] IN (args[1], args[2], ...)
+  kInSubquery,   // args[0] [NOT] IN (subquery)
+  kBetween,      // args[0] [NOT] BETWEEN args[1] AND args[2]
+  kLike,         // args[0] [NOT] LIKE args[1] [ESCAPE args[2]]
+  kIsNull,       // args[0] IS [NOT] NULL
+};
+
+enum class BinaryOp : uint8_t {
+  kAdd, kSub, kMul, kDiv, kMod,
+  kEq, kNe, kLt, kLe, kGt, kGe,  // `!=` is kNe, `!<` is kGe, `!>` is kLe
+  kAnd, kOr,
+  kBitAnd, kBitOr, kBitXor,
+};
+
+enum class UnaryOp : uint8_t { kNeg, kPlus, kNot, kBitNot };
+
+struct Expr;
+using ExprPtr = std::unique_ptr<Expr>;
+
+struct Expr {
+  ExprKind kind = ExprKind::kLiteral;
+  size_t pos = 0;
+
+  BinaryOp bop = BinaryOp::kAdd;
+  UnaryOp uop = UnaryOp::kNeg;
+  bool negated = false;  // NOT IN, NOT LIKE, NOT BETWEEN, NOT EXISTS, IS NOT NULL
+
+  Value literal;                   // kLiteral ('abc' is varchar(3), N'abc' nvarchar(3), 12 int, ...)
+  std::vector<std::string> parts;  // kColumnRef, kStar
+  std::string func;                // kFunction, upper-case: "COUNT", "ISNULL", "DATEADD"
+  bool distinct = false;           // COUNT(DISTINCT x)
+  int placeholder = 0;             // kPlaceholder
+  TypeSpec cast_type;              // kCast
+  bool is_convert = false;         // kCast written as CONVERT(...)
+
+  std::vector<ExprPtr> args;
+  ExprPtr case_operand;  // kCase simple form; null for the searched form
+  ExprPtr case_else;     // kCase; null when absent
+  std::unique_ptr<SelectStmt> subquery;  // kSubquery, kExists, kInSubquery
+
+  // Date-part arguments (DATEADD(dd, ...), DATEDIFF(mi, ...), DATEPART(hh, ...)) arrive as a
+  // kColumnRef with one part; the evaluator reads them as names, not as columns.
+};
+
+// ------------------------------------------------------------------------------------------
+// Queries
+// ------------------------------------------------------------------------------------------
+
+enum class JoinType : uint8_t { kInner, kLeft, kRight, kFull, kCross };
+
+// One item of a FROM clause: a table or view, a derived table, or a join of two items.
+struct TableRef {
+  enum class Kind : uint8_t { kTable, kDerived, kJoin } kind = Kind::kTable;
+  size_t pos = 0;
+  ObjectName table;                      // kTable
+  std::string alias;                     // kTable, kDerived (empty when none)
+  std::unique_ptr<SelectStmt> derived;   // kDerived
+  JoinType join = JoinType::kInner;      // kJoin
+  std::unique_ptr<TableRef> left, right;  // kJoin
+  ExprPtr on;                            // kJoin (null for CROSS JOIN)
+};
+using TableRefPtr = std::unique_ptr<TableRef>;
+
+struct SelectItem {
+  ExprPtr expr;       // a kStar expression for * and t.*
+  std::string alias;  // from `expr AS alias`, `expr alias` or `alias = expr`; empty when none
+  bool has_alias = false;
+};
+
+struct OrderItem {
+  ExprPtr expr;  // may be a column alias, a column, an expression, or an integer position
+  bool desc = false;
+};
+
+struct SelectStmt {
+  size_t pos = 0;
+  bool distinct = false;
+  ExprPtr top;  // TOP n / TOP (n)
+  bool top_percent = false;
+  std::vector<SelectItem> items;
+  std::vector<TableRefPtr> from;  // comma-separated items are cross joined
+  ExprPtr where;
+  std::vector<ExprPtr> group_by;
+  ExprPtr having;
+  std::vector<OrderItem> order_by;
+  // UNION [ALL] chain: this SELECT followed by `union_next` (which may chain further).
+  std::unique_ptr<SelectStmt> union_next;
+  bool union_all = false;
+  ObjectName into;  // SELECT ... INTO table (empty name when absent)
+};
+
+// ------------------------------------------------------------------------------------------
+// DML
+// ------------------------------------------------------------------------------------------
+
+struct InsertStmt {
+  ObjectName table;
+  std::vector<std::string> columns;          // empty: no column list
+  std::vector<std::vector<ExprPtr>> values;  // VALUES (...), (...)
+  std::unique_ptr<SelectStmt> select;        // INSERT ... SELECT
+  bool default_values = false;               // INSERT ... DEFAULT VALUES
+};
+
+struct SetClause {
+  std::vector<std::string> column;  // written parts; last is the column (SET a.x = ...)
+  ExprPtr value;                     // a kLiteral NULL for SET x = NULL; never null
+  size_t pos = 0;
+};
+
+struct UpdateStmt {
+  ExprPtr top;
+  ObjectName target;  // a table name or an alias of the FROM clause
+  std::vector<SetClause> sets;
+  std::vector<TableRefPtr> from;  // empty when no FROM clause
+  ExprPtr where;
+};
+
+struct DeleteStmt {
+  ExprPtr top;
+  ObjectName target;
+  std::vector<TableRefPtr> from;  // DELETE t FROM t JOIN ... (second FROM)
+  ExprPtr where;
+};
+
+// ------------------------------------------------------------------------------------------
+// DDL
+// ------------------------------------------------------------------------------------------
+
+enum class RefAction : uint8_t { kNoAction, kCascade, kSetNull, kSetDefault };
+
+struct IndexColumn {
+  std::string name;
+  bool desc = false;
+};
+
+struct ConstraintDef {
+  enum class Kind : uint8_t { kPrimaryKey, kUnique, kForeignKey, kCheck, kDefault } kind = Kind::kPrimaryKey;
+  size_t pos = 0;
+  std::string name;                 // empty: the server names it
+  std::optional<bool> clustered;    // PRIMARY KEY / UNIQUE: CLUSTERED (true), NONCLUSTERED (false)
+  std::vector<IndexColumn> columns;  // PK/UNIQUE/FK columns; empty for an inline constraint
+  ObjectName ref_table;              // FOREIGN KEY ... REFERENCES ref_table (ref_columns)
+  std::vector<std::string> ref_columns;
+  RefAction on_delete = RefAction::kNoAction;
+  RefAction on_update = RefAction::kNoAction;
+  ExprPtr expr;             // CHECK (expr), DEFAULT expr
+  std::string for_column;   // ALTER TABLE ... ADD CONSTRAINT d DEFAULT x FOR column
+  std::string source_text;  // the CHECK/DEFAULT expression text as written
+};
+
+struct ColumnDef {
+  std::string name;  // as written, trailing blanks kept
+  size_t pos = 0;
+  TypeSpec type;
+  std::optional<bool> nullable;  // NULL (true), NOT NULL (false), not written (nullopt)
+  bool identity = false;
+  int64_t identity_seed = 1;
+  int64_t identity_increment = 1;
+  std::vector<ConstraintDef> constraints;  // inline: PRIMARY KEY, UNIQUE, REFERENCES, CHECK, DEFAULT
+};
+
+struct CreateTableStmt {
+  ObjectName name;
+  std::vector<ColumnDef> columns;
+  std::vector<ConstraintDef> constraints;  // table-level constraints
+};
+
+struct AlterTableStmt {
+  enum class Action : uint8_t {
+    kAdd,             // ADD column(s) and/or constraint(s)
+    kAlterColumn,     // ALTER COLUMN c type [NULL|NOT NULL]
+    kDropConstraint,  // DROP CONSTRAINT a[, b]
+    kDropColumn,      // DROP COLUMN a[, b]
+    kCheckConstraint, // [WITH CHECK] CHECK CONSTRAINT name|ALL
+    kNoCheckConstraint,
+  } action = Action::kAdd;
+  ObjectName table;
+  std::optional<bool> with_check;  // WITH CHECK (true) / WITH NOCHECK (false) before ADD
+  std::vector<ColumnDef> add_columns;
+  std::vector<ConstraintDef> add_constraints;
+  ColumnDef alter_column;
+  std::vector<std::string> names;  // constraints or columns to drop; CHECK/NOCHECK targets
+};
+
+struct CreateIndexStmt {
+  std::string name;
+  ObjectName table;
+  bool unique = false;
+  std::optional<bool> clustered;
+  std::vector<IndexColumn> columns;
+};
+
+struct DropIndexStmt {
+  struct Target {
+    ObjectName table;
+    std::string index;
+  };
+  std::vector<Target> targets;  // DROP INDEX t.ix, DROP INDEX ix ON t
+};
+
+struct CreateViewStmt {
+  ObjectName name;
+  std::vector<std::string> columns;  // optional column list
+  std::unique_ptr<SelectStmt> select;
+  std::string select_text;  // the SELECT as written, stored and re-parsed when the view is used
+  std::string definition;   // the whole CREATE VIEW text
+};
+
+struct DropStmt {  // DROP TABLE / DROP VIEW
+  std::vector<ObjectName> names;
+  bool if_exists = false;
+};
+
+struct DatabaseStmt {  // CREATE DATABASE / DROP DATABASE / USE
+  std::string name;
+};
+
+struct SetStmt {
+  std::string option;  // upper-case: "NOCOUNT", "ANSI_WARNINGS", "IDENTITY_INSERT", "DATEFORMAT", ...
+  std::string value;   // upper-case: "ON", "OFF", "DMY", "YMD", ...
+  ObjectName table;    // IDENTITY_INSERT
+};
+
+struct IfStmt {
+  ExprPtr condition;
+  StmtPtr then_branch;
+  StmtPtr else_branch;  // may be null
+};
+
+struct BlockStmt {  // BEGIN ... END
+  std::vector<StmtPtr> statements;
+};
+
+struct PrintStmt {
+  ExprPtr expr;
+};
+
+struct TruncateStmt {
+  ObjectName table;
+};
+
+enum class StmtKind : uint8_t {
+  kSelect,
+  kInsert,
+  kUpdate,
+  kDelete,
+  kTruncate,
+  kCreateTable,
+  kDropTable,
+  kAlterTable,
+  kCreateIndex,
+  kDropIndex,
+  kCreateView,
+  kDropView,
+  kCreateDatabase,
+  kDropDatabase,
+  kUse,
+  kSet,
+  kIf,
+  kBlock,
+  kBeginTransaction,
+  kCommit,
+  kRollback,
+  kPrint,
+  kEmpty,  // a lone ';'
+};
+
+struct Stmt {
+  StmtKind kind = StmtKind::kEmpty;
+  size_t pos = 0;   // byte offset of the first token in the batch
+  int line = 1;     // 1-based line of the first token
+  std::string text; // the statement's own text (for error messages and view definitions)
+
+  std::unique_ptr<SelectStmt> select;  // kSelect
+  std::unique_ptr<InsertStmt> insert;
+  std::unique_ptr<UpdateStmt> update;
+  std::unique_ptr<DeleteStmt> del;
+  std::unique_ptr<TruncateStmt> truncate;
+  std::unique_ptr<CreateTableStmt> create_table;
+  std::unique_ptr<DropStmt> drop;  // kDropTable, kDropView
+  std::unique_ptr<AlterTableStmt> alter_table;
+  std::unique_ptr<CreateIndexStmt> create_index;
+  std::unique_ptr<DropIndexStmt> drop_index;
+  std::unique_ptr<CreateViewStmt> create_view;
+  std::unique_ptr<DatabaseStmt> database;  // kCreateDatabase, kDropDatabase, kUse
+  std::unique_ptr<SetStmt> set;
+  std::unique_ptr<IfStmt> if_stmt;
+  std::unique_ptr<BlockStmt> block;
+  std::unique_ptr<PrintStmt> print;
+};
+
+struct Batch {
+  std::vector<StmtPtr> statements;
+  int placeholder_count = 0;
+};
+
+}  // namespace engine::ast
