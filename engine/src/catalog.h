@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/engine.h"
@@ -82,6 +83,11 @@ struct TableDef {
   const IndexDef* PrimaryKey() const;
   const IndexDef* ClusteredIndex() const;
   const IndexDef* FindIndex(std::string_view name) const;
+
+  // Lookup cache of FindColumn (collation key -> ordinal), rebuilt on demand. Whoever changes
+  // `columns` in place (Store does) calls InvalidateLookup().
+  void InvalidateLookup() const { column_index_.clear(); }
+  mutable std::unordered_map<std::string, int> column_index_;
 };
 
 class Catalog {
@@ -98,6 +104,15 @@ class Catalog {
   // Foreign keys whose referenced table is `table_id` / whose referencing table is `table_id`.
   std::vector<const ForeignKeyDef*> ReferencesTo(int32_t table_id) const;
   std::vector<const ForeignKeyDef*> ReferencesFrom(int32_t table_id) const;
+
+  // Name lookup caches of FindTable/FindObject, rebuilt on demand; Store calls
+  // InvalidateLookup() after every change of `objects` or `tables`.
+  void InvalidateLookup() const {
+    table_index_.clear();
+    object_index_.clear();
+  }
+  mutable std::unordered_map<std::string, int32_t> table_index_;   // collation key -> table id
+  mutable std::unordered_map<std::string, int32_t> object_index_;  // collation key -> object id
 };
 
 }  // namespace engine

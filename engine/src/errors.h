@@ -102,4 +102,27 @@ SqlError NotSupported(std::string_view what);                    // 40000 range:
 Message StatementTerminated();  // 3621
 Message Info(int number, std::string text);
 
+// Added with the value layer (conversions and functions need these as well).
+SqlError ConversionOverflow(std::string_view from_type, std::string_view value);  // 248 "...overflowed an int column."
+SqlError ArithmeticOverflowFrom(std::string_view from_type, std::string_view to_type);  // 8115 "converting %s to data type %s"
+SqlError GuidConversionFailed();                                 // 8169
+SqlError DateAddOverflow();                                      // 517
+SqlError DateDiffOverflow();                                     // 535
+SqlError InvalidDatePart(std::string_view name, std::string_view function);  // 155
+SqlError InvalidArgumentType(std::string_view type, int argument, std::string_view function);  // 8116
+SqlError MoreColumnsThanValues(bool values_clause);              // 109 (VALUES) / 120 (SELECT)
+SqlError MoreValuesThanColumns(bool values_clause);              // 110 (VALUES) / 121 (SELECT)
+SqlError InvalidFloatOperation();                                // 3623 (SQRT(-1), LOG(0))
+
+}  // namespace engine::err
+
+namespace engine::err {
+
+// Storage (implemented in storage/storage_errors.cpp).
+// A failure of the database file that is not the statement's fault (disk full, I/O error, lock
+// wait timed out): number 823, batch scope, text naming the database and SQLite's reason.
+SqlError StorageFailure(std::string_view db, std::string_view detail);
+// 3708 "Cannot drop the database 'master' because it is a system database."
+SqlError SystemDatabase(std::string_view name);
+
 }  // namespace engine::err

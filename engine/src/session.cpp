@@ -1,6 +1,7 @@
 // Sessions: login, the current database, and the batch loop with SQL Server's error flow.
 #include <exception>
 
+#include "batch_binding.h"
 #include "engine/engine.h"
 #include "errors.h"
 #include "exec.h"
@@ -37,8 +38,9 @@ class SessionImpl {
     ast::Batch parsed;
     try {
       parsed = Parse(batch);
+      BindBatch(parsed, ctx_);
     } catch (const SqlError& e) {
-      // A syntax error rejects the whole batch: nothing in it runs.
+      // A syntax or binding error rejects the whole batch: nothing in it runs.
       sink.Error(e, e.message().line);
       return;
     }

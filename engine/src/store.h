@@ -114,6 +114,15 @@ class Store {
   void DeleteAll(const TableDef& table);
   int64_t CountRows(const TableDef& table);
 
+  // Like Scan / SeekEq, but only the columns `wanted` (ordinals) are read; the other entries of
+  // the row are NULL. Much cheaper for wide tables when a statement needs few columns; an
+  // empty `wanted` reads no column at all (counting, collecting row ids).
+  void ScanColumns(const TableDef& table, std::span<const int> wanted, const RowCallback& cb);
+  void SeekEqColumns(const TableDef& table, std::span<const int> ordinals, std::span<const Value> keys,
+                     std::span<const int> wanted, const RowCallback& cb);
+  // Number of rows SeekEq would visit, counted inside SQLite without reading them.
+  int64_t CountEq(const TableDef& table, std::span<const int> ordinals, std::span<const Value> keys);
+
  private:
   Store(sqlite3* db, std::filesystem::path file, std::string name);
   std::string name_;

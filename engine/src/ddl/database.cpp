@@ -1,0 +1,32 @@
+// CREATE DATABASE, DROP DATABASE and USE.
+#include "ddl/ddl_errors.h"
+#include "errors.h"
+#include "exec.h"
+#include "values.h"
+
+namespace engine {
+
+// CREATE DATABASE name
+void ExecCreateDatabase(const ast::DatabaseStmt& stmt, ExecContext& ctx) {
+  if (ctx.server().FindDatabase(stmt.name)) throw err::DatabaseExists(stmt.name);
+  ctx.server().CreateDatabase(stmt.name);
+}
+
+// DROP DATABASE name
+void ExecDropDatabase(const ast::DatabaseStmt& stmt, ExecContext& ctx) {
+  if (CollateEqual(stmt.name, "master")) throw ddl::SystemDatabase(stmt.name);
+  if (!ctx.server().FindDatabase(stmt.name)) throw err::CannotDrop("database", stmt.name);
+  if (CollateEqual(stmt.name, ctx.db_name())) throw err::DatabaseInUse(stmt.name);
+  ctx.server().DropDatabase(stmt.name);
+}
+
+// USE name
+void ExecUse(const ast::DatabaseStmt& stmt, ExecContext& ctx) {
+  // The current store is inside this statement's transaction: keep it when nothing changes.
+  if (CollateEqual(stmt.name, ctx.db_name()) && ctx.server().FindDatabase(stmt.name)) return;
+  std::unique_ptr<Store> store = ctx.server().OpenDatabase(stmt.name);
+  if (store == nullptr) throw err::DatabaseNotFound(stmt.name);
+  ctx.SetDatabase(std::move(store));
+}
+
+}  // namespace engine

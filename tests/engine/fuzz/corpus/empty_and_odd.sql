@@ -1,0 +1,3 @@
+;;
+SELECT 1;;SELECT 2
+PRINT 'Ende';

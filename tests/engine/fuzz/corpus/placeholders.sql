@@ -1,0 +1,2 @@
+SELECT Name FROM Mitglied WHERE MitgliedID = ? AND Eintritt < ?
+INSERT INTO Protokoll (Zeit, Text) VALUES (GETDATE(), ?)

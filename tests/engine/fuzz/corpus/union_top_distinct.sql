@@ -1,0 +1,3 @@
+SELECT TOP 5 Name FROM Mitglied WHERE Aktiv = 1
+UNION ALL
+SELECT DISTINCT TOP (3) Bezeichnung FROM Kurs ORDER BY 1
