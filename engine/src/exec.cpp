@@ -70,6 +70,10 @@ Store* ExecContext::Database(std::string_view name) {
   return others_.back().get();
 }
 
+void ExecContext::ForgetDatabase(std::string_view name) {
+  std::erase_if(others_, [&](const std::unique_ptr<Store>& s) { return CollateEqual(s->name(), name); });
+}
+
 // ---- Dispatch ---------------------------------------------------------------------------------
 
 bool StatementWrites(const ast::Stmt& stmt) {

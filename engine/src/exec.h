@@ -60,6 +60,8 @@ class ExecContext {
   // Store of another database named in a three-part name (master, or any other); the current
   // store when `name` is empty or the current database. nullptr when there is no such database.
   Store* Database(std::string_view name);
+  // Closes this session's store of another database (before that database is dropped).
+  void ForgetDatabase(std::string_view name);
 
   std::span<const Value> params;
   std::string_view batch_text;

@@ -17,6 +17,9 @@ void ExecDropDatabase(const ast::DatabaseStmt& stmt, ExecContext& ctx) {
   if (CollateEqual(stmt.name, "master")) throw ddl::SystemDatabase(stmt.name);
   if (!ctx.server().FindDatabase(stmt.name)) throw err::CannotDrop("database", stmt.name);
   if (CollateEqual(stmt.name, ctx.db_name())) throw err::DatabaseInUse(stmt.name);
+  // A store this session kept open from an earlier USE or three-part name must not outlive
+  // the file (Windows refuses to delete an open file).
+  ctx.ForgetDatabase(stmt.name);
   ctx.server().DropDatabase(stmt.name);
 }
 

@@ -372,15 +372,11 @@ bool TokenMatches(const LikeToken& t, char32_t c) {
   return false;
 }
 
-}  // namespace
-
-bool Like(std::string_view value, std::string_view pattern, std::optional<char32_t> escape, bool unicode) {
-  if (!unicode) value = detail::TrimRightBlanks(value);
-  std::vector<LikeToken> tokens = ParsePattern(pattern, escape);
-  std::vector<char32_t> v = Decode(value);
+// Matches the first `size` characters of `v` against the whole pattern.
+bool MatchTokens(const std::vector<LikeToken>& tokens, const std::vector<char32_t>& v, size_t size) {
   size_t pi = 0, vi = 0;
   size_t star = SIZE_MAX, mark = 0;
-  while (vi < v.size()) {
+  while (vi < size) {
     if (pi < tokens.size() && tokens[pi].kind == LikeToken::Kind::kAny) {
       star = pi++;
       mark = vi;
@@ -396,6 +392,21 @@ bool Like(std::string_view value, std::string_view pattern, std::optional<char32
   }
   while (pi < tokens.size() && tokens[pi].kind == LikeToken::Kind::kAny) ++pi;
   return pi == tokens.size();
+}
+
+}  // namespace
+
+bool Like(std::string_view value, std::string_view pattern, std::optional<char32_t> escape, bool unicode) {
+  std::vector<LikeToken> tokens = ParsePattern(pattern, escape);
+  std::vector<char32_t> v = Decode(value);
+  if (unicode) return MatchTokens(tokens, v, v.size());
+  // Non-Unicode values may drop any number of their trailing blanks to match ('abc ' LIKE 'abc'),
+  // but blanks the pattern asks for still match the value's own (' ' LIKE ' ', 'abc ' LIKE 'abc_').
+  const size_t trimmed = Decode(detail::TrimRightBlanks(value)).size();
+  for (size_t size = trimmed; size <= v.size(); ++size) {
+    if (MatchTokens(tokens, v, size)) return true;
+  }
+  return false;
 }
 
 // ---- Windows-1252 -------------------------------------------------------------------------
