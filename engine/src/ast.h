@@ -63,10 +63,22 @@ enum class ExprKind : uint8_t {
 };
 
 enum class BinaryOp : uint8_t {
-  kAdd, kSub, kMul, kDiv, kMod,
-  kEq, kNe, kLt, kLe, kGt, kGe,  // `!=` is kNe, `!<` is kGe, `!>` is kLe
-  kAnd, kOr,
-  kBitAnd, kBitOr, kBitXor,
+  kAdd,
+  kSub,
+  kMul,
+  kDiv,
+  kMod,
+  kEq,
+  kNe,
+  kLt,
+  kLe,
+  kGt,
+  kGe,  // `!=` is kNe, `!<` is kGe, `!>` is kLe
+  kAnd,
+  kOr,
+  kBitAnd,
+  kBitOr,
+  kBitXor,
 };
 
 enum class UnaryOp : uint8_t { kNeg, kPlus, kNot, kBitNot };
@@ -91,8 +103,8 @@ struct Expr {
   bool is_convert = false;         // kCast written as CONVERT(...)
 
   std::vector<ExprPtr> args;
-  ExprPtr case_operand;  // kCase simple form; null for the searched form
-  ExprPtr case_else;     // kCase; null when absent
+  ExprPtr case_operand;                  // kCase simple form; null for the searched form
+  ExprPtr case_else;                     // kCase; null when absent
   std::unique_ptr<SelectStmt> subquery;  // kSubquery, kExists, kInSubquery
 
   // Date-part arguments (DATEADD(dd, ...), DATEDIFF(mi, ...), DATEPART(hh, ...)) arrive as a
@@ -109,12 +121,12 @@ enum class JoinType : uint8_t { kInner, kLeft, kRight, kFull, kCross };
 struct TableRef {
   enum class Kind : uint8_t { kTable, kDerived, kJoin } kind = Kind::kTable;
   size_t pos = 0;
-  ObjectName table;                      // kTable
-  std::string alias;                     // kTable, kDerived (empty when none)
-  std::unique_ptr<SelectStmt> derived;   // kDerived
-  JoinType join = JoinType::kInner;      // kJoin
+  ObjectName table;                       // kTable
+  std::string alias;                      // kTable, kDerived (empty when none)
+  std::unique_ptr<SelectStmt> derived;    // kDerived
+  JoinType join = JoinType::kInner;       // kJoin
   std::unique_ptr<TableRef> left, right;  // kJoin
-  ExprPtr on;                            // kJoin (null for CROSS JOIN)
+  ExprPtr on;                             // kJoin (null for CROSS JOIN)
 };
 using TableRefPtr = std::unique_ptr<TableRef>;
 
@@ -160,7 +172,7 @@ struct InsertStmt {
 
 struct SetClause {
   std::vector<std::string> column;  // written parts; last is the column (SET a.x = ...)
-  ExprPtr value;                     // a kLiteral NULL for SET x = NULL; never null
+  ExprPtr value;                    // a kLiteral NULL for SET x = NULL; never null
   size_t pos = 0;
 };
 
@@ -193,8 +205,8 @@ struct IndexColumn {
 struct ConstraintDef {
   enum class Kind : uint8_t { kPrimaryKey, kUnique, kForeignKey, kCheck, kDefault } kind = Kind::kPrimaryKey;
   size_t pos = 0;
-  std::string name;                 // empty: the server names it
-  std::optional<bool> clustered;    // PRIMARY KEY / UNIQUE: CLUSTERED (true), NONCLUSTERED (false)
+  std::string name;                  // empty: the server names it
+  std::optional<bool> clustered;     // PRIMARY KEY / UNIQUE: CLUSTERED (true), NONCLUSTERED (false)
   std::vector<IndexColumn> columns;  // PK/UNIQUE/FK columns; empty for an inline constraint
   ObjectName ref_table;              // FOREIGN KEY ... REFERENCES ref_table (ref_columns)
   std::vector<std::string> ref_columns;
@@ -224,11 +236,11 @@ struct CreateTableStmt {
 
 struct AlterTableStmt {
   enum class Action : uint8_t {
-    kAdd,             // ADD column(s) and/or constraint(s)
-    kAlterColumn,     // ALTER COLUMN c type [NULL|NOT NULL]
-    kDropConstraint,  // DROP CONSTRAINT a[, b]
-    kDropColumn,      // DROP COLUMN a[, b]
-    kCheckConstraint, // [WITH CHECK] CHECK CONSTRAINT name|ALL
+    kAdd,              // ADD column(s) and/or constraint(s)
+    kAlterColumn,      // ALTER COLUMN c type [NULL|NOT NULL]
+    kDropConstraint,   // DROP CONSTRAINT a[, b]
+    kDropColumn,       // DROP COLUMN a[, b]
+    kCheckConstraint,  // [WITH CHECK] CHECK CONSTRAINT name|ALL
     kNoCheckConstraint,
   } action = Action::kAdd;
   ObjectName table;
@@ -324,9 +336,9 @@ enum class StmtKind : uint8_t {
 
 struct Stmt {
   StmtKind kind = StmtKind::kEmpty;
-  size_t pos = 0;   // byte offset of the first token in the batch
-  int line = 1;     // 1-based line of the first token
-  std::string text; // the statement's own text (for error messages and view definitions)
+  size_t pos = 0;    // byte offset of the first token in the batch
+  int line = 1;      // 1-based line of the first token
+  std::string text;  // the statement's own text (for error messages and view definitions)
 
   std::unique_ptr<SelectStmt> select;  // kSelect
   std::unique_ptr<InsertStmt> insert;

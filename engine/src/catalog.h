@@ -35,9 +35,9 @@ struct IndexDef {
   bool primary_key = false;        // created by a PRIMARY KEY constraint
   bool unique_constraint = false;  // created by a UNIQUE constraint
   bool clustered = false;
-  std::vector<int> columns;        // ordinals into TableDef::columns
-  std::vector<bool> descending;    // parallel to columns
-  int32_t constraint_id = 0;       // object id of the PK/UQ constraint; 0 for a plain index
+  std::vector<int> columns;      // ordinals into TableDef::columns
+  std::vector<bool> descending;  // parallel to columns
+  int32_t constraint_id = 0;     // object id of the PK/UQ constraint; 0 for a plain index
 };
 
 enum class RefActionKind : uint8_t { kNoAction, kCascade, kSetNull, kSetDefault };
@@ -59,7 +59,7 @@ struct ForeignKeyDef {
 struct ObjectDef {
   int32_t id = 0;
   std::string name;
-  std::string xtype;  // "U", "V", "PK", "UQ", "F", "D", "C" (unpadded)
+  std::string xtype;      // "U", "V", "PK", "UQ", "F", "D", "C" (unpadded)
   int32_t parent_id = 0;  // owning table of a constraint, 0 otherwise
   DateTime crdate;
 };
@@ -68,8 +68,8 @@ struct TableDef {
   int32_t id = 0;
   std::string name;
   bool is_view = false;
-  std::string view_select;      // views: the SELECT text, re-parsed when the view is queried
-  std::string view_definition;  // views: the whole CREATE VIEW text
+  std::string view_select;         // views: the SELECT text, re-parsed when the view is queried
+  std::string view_definition;     // views: the whole CREATE VIEW text
   std::vector<ColumnDef> columns;  // in column order
   std::vector<IndexDef> indexes;   // PK/UQ indexes and plain indexes
 
@@ -92,8 +92,8 @@ struct TableDef {
 
 class Catalog {
  public:
-  std::vector<ObjectDef> objects;       // sysobjects rows in id order
-  std::map<int32_t, TableDef> tables;   // tables and views by object id
+  std::vector<ObjectDef> objects;      // sysobjects rows in id order
+  std::map<int32_t, TableDef> tables;  // tables and views by object id
   std::vector<ForeignKeyDef> foreign_keys;
 
   // Names compare under the database collation (case-insensitive, trailing blanks ignored).

@@ -12,91 +12,94 @@
 namespace engine::err {
 
 // Syntax (compile-time: nothing in the batch runs).
-SqlError SyntaxNear(std::string_view token);         // 102
+SqlError SyntaxNear(std::string_view token);           // 102
 SqlError SyntaxNearKeyword(std::string_view keyword);  // 156
-SqlError UnclosedQuote(std::string_view rest);       // 105 (+ 102 follows in SQL Server)
+SqlError UnclosedQuote(std::string_view rest);         // 105 (+ 102 follows in SQL Server)
 
 // Names.
-SqlError InvalidColumn(std::string_view column);                 // 207
-SqlError InvalidObject(std::string_view name);                   // 208
-SqlError AmbiguousColumn(std::string_view column);               // 209
-SqlError UnknownFunction(std::string_view name);                 // 195 "'%s' is not a recognized built-in function name."
-SqlError UnknownType(std::string_view type);                     // 2715 (column #n)
-SqlError MultiPartNotBound(std::string_view written);            // 4104
-SqlError WrongArgumentCount(std::string_view function, int n);   // 174
-SqlError NotInGroupBy(std::string_view column);                  // 8120
-SqlError AggregateInWhere();                                     // 147
-SqlError OrderByPositionOutOfRange(int n);                       // 108
+SqlError InvalidColumn(std::string_view column);       // 207
+SqlError InvalidObject(std::string_view name);         // 208
+SqlError AmbiguousColumn(std::string_view column);     // 209
+SqlError UnknownFunction(std::string_view name);       // 195 "'%s' is not a recognized built-in function name."
+SqlError UnknownType(std::string_view type);           // 2715 (column #n)
+SqlError MultiPartNotBound(std::string_view written);  // 4104
+SqlError WrongArgumentCount(std::string_view function, int n);  // 174
+SqlError NotInGroupBy(std::string_view column);                 // 8120
+SqlError AggregateInWhere();                                    // 147
+SqlError OrderByPositionOutOfRange(int n);                      // 108
 
 // Data.
 SqlError ConversionFailed(std::string_view from_type, std::string_view value, std::string_view to_type);  // 245
-SqlError DateConversionFailed();                                 // 241
-SqlError DateOutOfRange(std::string_view from_type, std::string_view to_type);  // 242
-SqlError ConvertError(std::string_view from_type, std::string_view to_type);    // 8114
-SqlError ArithmeticOverflow(std::string_view to_type);           // 8115 "...converting expression to data type %s."
+SqlError DateConversionFailed();                                                                          // 241
+SqlError DateOutOfRange(std::string_view from_type, std::string_view to_type);                            // 242
+SqlError ConvertError(std::string_view from_type, std::string_view to_type);                              // 8114
+SqlError ArithmeticOverflow(std::string_view to_type);  // 8115 "...converting expression to data type %s."
 SqlError ArithmeticOverflowValue(std::string_view type, int64_t value);  // 220
-SqlError DivideByZero();                                         // 8134
-SqlError Truncation();                                           // 8152 (+3621)
-SqlError SubqueryMultipleRows();                                 // 512
-SqlError NullNotAllowed(std::string_view column, std::string_view three_part_table, std::string_view verb);  // 515 (+3621)
-SqlError InvalidLength(std::string_view function);               // 536
-SqlError InvalidLengthLeftSubstring();                           // 537
-SqlError OperandTypeClash(std::string_view a, std::string_view b);  // 206
-SqlError InvalidOperandType(std::string_view type, std::string_view op);  // 8117
+SqlError DivideByZero();                                                 // 8134
+SqlError Truncation();                                                   // 8152 (+3621)
+SqlError SubqueryMultipleRows();                                         // 512
+SqlError NullNotAllowed(std::string_view column, std::string_view three_part_table,
+                        std::string_view verb);                                               // 515 (+3621)
+SqlError InvalidLength(std::string_view function);                                            // 536
+SqlError InvalidLengthLeftSubstring();                                                        // 537
+SqlError OperandTypeClash(std::string_view a, std::string_view b);                            // 206
+SqlError InvalidOperandType(std::string_view type, std::string_view op);                      // 8117
 SqlError DataTypesIncompatible(std::string_view a, std::string_view b, std::string_view op);  // 402
 
 // Keys and constraints.
-SqlError DuplicateKey(bool primary, std::string_view constraint, std::string_view object, std::string_view key);  // 2627 (+3621)
+SqlError DuplicateKey(bool primary, std::string_view constraint, std::string_view object,
+                      std::string_view key);                                                        // 2627 (+3621)
 SqlError DuplicateIndexKey(std::string_view object, std::string_view index, std::string_view key);  // 2601 (+3621)
 SqlError DuplicateOnCreateIndex(std::string_view object, std::string_view index, std::string_view key,
                                 bool constraint);  // 1505 (+1750 for a constraint, +3621)
 SqlError ConstraintConflict(std::string_view verb, std::string_view kind, std::string_view constraint,
-                            std::string_view db, std::string_view table, std::string_view column);  // 547 (+3621)
-SqlError AlreadyHasPrimaryKey(std::string_view table);           // 1779 + 1750
-SqlError MultiplePrimaryKeys(std::string_view table);            // 8110
-SqlError NullablePrimaryKey(std::string_view table);             // 8111 + 1750
-SqlError NoCandidateKey(std::string_view ref_table, std::string_view fk);  // 1776 + 1750
-SqlError ForeignKeyInvalidTable(std::string_view fk, std::string_view ref_table);  // 1767 + 1750
-SqlError NotAConstraint(std::string_view name);                  // 3728 + 3727
+                            std::string_view db, std::string_view table, std::string_view column);        // 547 (+3621)
+SqlError AlreadyHasPrimaryKey(std::string_view table);                                                    // 1779 + 1750
+SqlError MultiplePrimaryKeys(std::string_view table);                                                     // 8110
+SqlError NullablePrimaryKey(std::string_view table);                                                      // 8111 + 1750
+SqlError NoCandidateKey(std::string_view ref_table, std::string_view fk);                                 // 1776 + 1750
+SqlError ForeignKeyInvalidTable(std::string_view fk, std::string_view ref_table);                         // 1767 + 1750
+SqlError NotAConstraint(std::string_view name);                                                           // 3728 + 3727
 SqlError ConstraintReferenced(std::string_view constraint, std::string_view table, std::string_view fk);  // 3725 + 3727
-SqlError ReferencedByForeignKey(std::string_view table);         // 3726
-SqlError IndexExists(std::string_view index, std::string_view table);  // 1913
-SqlError SecondClusteredIndex(std::string_view index, std::string_view table);  // 1902
-SqlError IndexNotFound(std::string_view table_dot_index);         // 3701 for DROP INDEX ("index")
+SqlError ReferencedByForeignKey(std::string_view table);                                                  // 3726
+SqlError IndexExists(std::string_view index, std::string_view table);                                     // 1913
+SqlError SecondClusteredIndex(std::string_view index, std::string_view table);                            // 1902
+SqlError IndexNotFound(std::string_view table_dot_index);  // 3701 for DROP INDEX ("index")
 
 // Objects and columns.
-SqlError ObjectExists(std::string_view name);                    // 2714
+SqlError ObjectExists(std::string_view name);                                    // 2714
 SqlError ColumnSpecifiedTwice(std::string_view column, std::string_view table);  // 2705
-SqlError CannotDrop(std::string_view kind, std::string_view name);  // 3701 ("table", "view", "database")
-SqlError CannotFindObject(std::string_view name);                // 4902
-SqlError NotATable(std::string_view name);                       // 4909
-SqlError ColumnCannotBeAdded(std::string_view column, std::string_view table);  // 4901
+SqlError CannotDrop(std::string_view kind, std::string_view name);               // 3701 ("table", "view", "database")
+SqlError CannotFindObject(std::string_view name);                                // 4902
+SqlError NotATable(std::string_view name);                                       // 4909
+SqlError ColumnCannotBeAdded(std::string_view column, std::string_view table);   // 4901
 SqlError ColumnDoesNotExist(std::string_view action, std::string_view column, std::string_view table);  // 4924
-SqlError DependentObject(std::string_view kind, std::string_view object, std::string_view column);  // 5074
-SqlError ObjectsAccessColumn(std::string_view column);           // 4922 "ALTER TABLE ALTER COLUMN %s failed ..."
-SqlError MultipleIdentity(std::string_view table);               // 2744
-SqlError InsertCountMismatch();                                  // 213
-SqlError MoreColumnsThanValues();                                // 120 "The select list for the INSERT statement contains fewer items than the insert list..."
-SqlError MoreValuesThanColumns();                                // 121 / 110
-SqlError ColumnNotUpdatable(std::string_view column);            // 8102 (identity)
+SqlError DependentObject(std::string_view kind, std::string_view object, std::string_view column);      // 5074
+SqlError ObjectsAccessColumn(std::string_view column);  // 4922 "ALTER TABLE ALTER COLUMN %s failed ..."
+SqlError MultipleIdentity(std::string_view table);      // 2744
+SqlError InsertCountMismatch();                         // 213
+SqlError
+MoreColumnsThanValues();  // 120 "The select list for the INSERT statement contains fewer items than the insert list..."
+SqlError MoreValuesThanColumns();                      // 121 / 110
+SqlError ColumnNotUpdatable(std::string_view column);  // 8102 (identity)
 
 // Identity.
-SqlError IdentityInsertOff(std::string_view table);              // 544
-SqlError IdentityValueRequired(std::string_view table);          // 545
-SqlError IdentityColumnListRequired(std::string_view table);     // 8101
-SqlError NoIdentityProperty(std::string_view table);             // 8106
+SqlError IdentityInsertOff(std::string_view table);                                     // 544
+SqlError IdentityValueRequired(std::string_view table);                                 // 545
+SqlError IdentityColumnListRequired(std::string_view table);                            // 8101
+SqlError NoIdentityProperty(std::string_view table);                                    // 8106
 SqlError IdentityInsertAlreadyOn(std::string_view three_part, std::string_view table);  // 8107
 
 // Databases, logins, sessions.
-SqlError DatabaseExists(std::string_view name);                  // 1801
-SqlError DatabaseNotFound(std::string_view name);                // 911 (USE)
-SqlError CannotOpenDatabase(std::string_view name);              // 4060
-SqlError LoginFailed(std::string_view user);                     // 18456
-SqlError DatabaseInUse(std::string_view name);                   // 3702
-SqlError ServerUnusable(std::string_view detail);                // 2 (fatal): server directory missing/unusable
+SqlError DatabaseExists(std::string_view name);      // 1801
+SqlError DatabaseNotFound(std::string_view name);    // 911 (USE)
+SqlError CannotOpenDatabase(std::string_view name);  // 4060
+SqlError LoginFailed(std::string_view user);         // 18456
+SqlError DatabaseInUse(std::string_view name);       // 3702
+SqlError ServerUnusable(std::string_view detail);    // 2 (fatal): server directory missing/unusable
 SqlError DatabaseFileUnusable(std::string_view db, std::string_view detail);  // 5172 style, clear text
-SqlError NoTransaction(bool commit);                             // 3902 / 3903
-SqlError NotSupported(std::string_view what);                    // 40000 range: clear text, batch scope
+SqlError NoTransaction(bool commit);                                          // 3902 / 3903
+SqlError NotSupported(std::string_view what);                                 // 40000 range: clear text, batch scope
 
 // Informational message texts (severity 10).
 Message StatementTerminated();  // 3621
@@ -104,15 +107,16 @@ Message Info(int number, std::string text);
 
 // Added with the value layer (conversions and functions need these as well).
 SqlError ConversionOverflow(std::string_view from_type, std::string_view value);  // 248 "...overflowed an int column."
-SqlError ArithmeticOverflowFrom(std::string_view from_type, std::string_view to_type);  // 8115 "converting %s to data type %s"
-SqlError GuidConversionFailed();                                 // 8169
-SqlError DateAddOverflow();                                      // 517
-SqlError DateDiffOverflow();                                     // 535
+SqlError ArithmeticOverflowFrom(std::string_view from_type,
+                                std::string_view to_type);                   // 8115 "converting %s to data type %s"
+SqlError GuidConversionFailed();                                             // 8169
+SqlError DateAddOverflow();                                                  // 517
+SqlError DateDiffOverflow();                                                 // 535
 SqlError InvalidDatePart(std::string_view name, std::string_view function);  // 155
 SqlError InvalidArgumentType(std::string_view type, int argument, std::string_view function);  // 8116
-SqlError MoreColumnsThanValues(bool values_clause);              // 109 (VALUES) / 120 (SELECT)
-SqlError MoreValuesThanColumns(bool values_clause);              // 110 (VALUES) / 121 (SELECT)
-SqlError InvalidFloatOperation();                                // 3623 (SQRT(-1), LOG(0))
+SqlError MoreColumnsThanValues(bool values_clause);  // 109 (VALUES) / 120 (SELECT)
+SqlError MoreValuesThanColumns(bool values_clause);  // 110 (VALUES) / 121 (SELECT)
+SqlError InvalidFloatOperation();                    // 3623 (SQRT(-1), LOG(0))
 
 }  // namespace engine::err
 

@@ -165,31 +165,70 @@ void RunIf(const ast::IfStmt& stmt, ExecContext& ctx) {
 void ExecuteStatement(const ast::Stmt& stmt, ExecContext& ctx) {
   using K = ast::StmtKind;
   switch (stmt.kind) {
-    case K::kSelect: ExecSelect(*stmt.select, ctx); break;
-    case K::kInsert: ExecInsert(*stmt.insert, ctx); break;
-    case K::kUpdate: ExecUpdate(*stmt.update, ctx); break;
-    case K::kDelete: ExecDelete(*stmt.del, ctx); break;
-    case K::kTruncate: ExecTruncate(*stmt.truncate, ctx); break;
-    case K::kCreateTable: ExecCreateTable(*stmt.create_table, ctx); break;
-    case K::kDropTable: ExecDropTable(*stmt.drop, ctx); break;
-    case K::kAlterTable: ExecAlterTable(*stmt.alter_table, ctx); break;
-    case K::kCreateIndex: ExecCreateIndex(*stmt.create_index, ctx); break;
-    case K::kDropIndex: ExecDropIndex(*stmt.drop_index, ctx); break;
-    case K::kCreateView: ExecCreateView(*stmt.create_view, ctx); break;
-    case K::kDropView: ExecDropView(*stmt.drop, ctx); break;
-    case K::kCreateDatabase: ExecCreateDatabase(*stmt.database, ctx); break;
-    case K::kDropDatabase: ExecDropDatabase(*stmt.database, ctx); break;
-    case K::kUse: ExecUse(*stmt.database, ctx); break;
-    case K::kSet: ExecSet(*stmt.set, ctx); break;
-    case K::kIf: RunIf(*stmt.if_stmt, ctx); break;
+    case K::kSelect:
+      ExecSelect(*stmt.select, ctx);
+      break;
+    case K::kInsert:
+      ExecInsert(*stmt.insert, ctx);
+      break;
+    case K::kUpdate:
+      ExecUpdate(*stmt.update, ctx);
+      break;
+    case K::kDelete:
+      ExecDelete(*stmt.del, ctx);
+      break;
+    case K::kTruncate:
+      ExecTruncate(*stmt.truncate, ctx);
+      break;
+    case K::kCreateTable:
+      ExecCreateTable(*stmt.create_table, ctx);
+      break;
+    case K::kDropTable:
+      ExecDropTable(*stmt.drop, ctx);
+      break;
+    case K::kAlterTable:
+      ExecAlterTable(*stmt.alter_table, ctx);
+      break;
+    case K::kCreateIndex:
+      ExecCreateIndex(*stmt.create_index, ctx);
+      break;
+    case K::kDropIndex:
+      ExecDropIndex(*stmt.drop_index, ctx);
+      break;
+    case K::kCreateView:
+      ExecCreateView(*stmt.create_view, ctx);
+      break;
+    case K::kDropView:
+      ExecDropView(*stmt.drop, ctx);
+      break;
+    case K::kCreateDatabase:
+      ExecCreateDatabase(*stmt.database, ctx);
+      break;
+    case K::kDropDatabase:
+      ExecDropDatabase(*stmt.database, ctx);
+      break;
+    case K::kUse:
+      ExecUse(*stmt.database, ctx);
+      break;
+    case K::kSet:
+      ExecSet(*stmt.set, ctx);
+      break;
+    case K::kIf:
+      RunIf(*stmt.if_stmt, ctx);
+      break;
     case K::kBlock:
       for (const auto& inner : stmt.block->statements) RunStatement(*inner, ctx);
       break;
     case K::kBeginTransaction:
     case K::kCommit:
-    case K::kRollback: ExecTransactionControl(stmt, ctx); break;
-    case K::kPrint: ExecPrint(*stmt.print, ctx); break;
-    case K::kEmpty: break;
+    case K::kRollback:
+      ExecTransactionControl(stmt, ctx);
+      break;
+    case K::kPrint:
+      ExecPrint(*stmt.print, ctx);
+      break;
+    case K::kEmpty:
+      break;
   }
 }
 

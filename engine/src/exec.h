@@ -22,9 +22,9 @@ namespace engine {
 
 struct SessionOptions {
   bool nocount = false;
-  bool ansi_null_dflt_on = true;        // new columns without NULL/NOT NULL are nullable
+  bool ansi_null_dflt_on = true;  // new columns without NULL/NOT NULL are nullable
   bool concat_null_yields_null = true;
-  ConvertOptions convert;               // ANSI_WARNINGS, DATEFORMAT
+  ConvertOptions convert;  // ANSI_WARNINGS, DATEFORMAT
   // SET IDENTITY_INSERT: the one table of the session that has it ON (0 = none).
   std::string identity_insert_db;
   int32_t identity_insert_table = 0;

@@ -62,9 +62,9 @@ class Store {
   void BeginStatement(bool write);
   void CommitStatement();
   void RollbackStatement();
-  void BeginTransaction();    // BEGIN TRANSACTION (nesting counts as SQL Server's @@TRANCOUNT)
-  void CommitTransaction();   // COMMIT: only the outermost one commits
-  void RollbackTransaction(); // ROLLBACK: undoes everything, trancount 0
+  void BeginTransaction();     // BEGIN TRANSACTION (nesting counts as SQL Server's @@TRANCOUNT)
+  void CommitTransaction();    // COMMIT: only the outermost one commits
+  void RollbackTransaction();  // ROLLBACK: undoes everything, trancount 0
   int trancount() const { return trancount_; }
 
   // ---- Schema -------------------------------------------------------------------------------
@@ -103,8 +103,7 @@ class Store {
   void Scan(const TableDef& table, const RowCallback& cb);
   // Rows whose columns `ordinals` equal `keys` (string columns under TSQL_CI); uses an index
   // when one starts with these columns. The caller only passes keys of the column's type class.
-  void SeekEq(const TableDef& table, std::span<const int> ordinals, std::span<const Value> keys,
-              const RowCallback& cb);
+  void SeekEq(const TableDef& table, std::span<const int> ordinals, std::span<const Value> keys, const RowCallback& cb);
   bool Get(const TableDef& table, int64_t rowid, Row& out);
   // Inserts a row already converted to the column types. A unique index violation throws
   // SqlError 2627 (PK/UQ) or 2601 (unique index) with the key values, statement scope.

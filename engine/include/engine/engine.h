@@ -59,13 +59,13 @@ struct SqlType {
   uint8_t precision = 0;
   uint8_t scale = 0;
 
-  bool IsString() const;       // char, varchar, text, nchar, nvarchar, ntext
-  bool IsUnicode() const;      // nchar, nvarchar, ntext
-  bool IsFixedString() const;  // char, nchar (blank padded)
-  bool IsInteger() const;      // bit, tinyint, smallint, int, bigint
-  bool IsExactNumeric() const; // integers, decimal, numeric, money, smallmoney
-  bool IsNumeric() const;      // exact numerics, real, float
-  bool IsDateTime() const;     // datetime, smalldatetime
+  bool IsString() const;        // char, varchar, text, nchar, nvarchar, ntext
+  bool IsUnicode() const;       // nchar, nvarchar, ntext
+  bool IsFixedString() const;   // char, nchar (blank padded)
+  bool IsInteger() const;       // bit, tinyint, smallint, int, bigint
+  bool IsExactNumeric() const;  // integers, decimal, numeric, money, smallmoney
+  bool IsNumeric() const;       // exact numerics, real, float
+  bool IsDateTime() const;      // datetime, smalldatetime
   // SQL Server's data type precedence; higher wins in mixed expressions.
   int Precedence() const;
   // Lower-case base name as INFORMATION_SCHEMA reports it: "varchar", "int", "numeric".
@@ -192,9 +192,9 @@ struct ResultSet {
 struct StatementResult {
   enum class Kind : uint8_t { kRows, kCount, kMessage };
   Kind kind = Kind::kMessage;
-  ResultSet rows;       // kRows
-  int64_t count = 0;    // kCount
-  Message message;      // kMessage
+  ResultSet rows;         // kRows
+  int64_t count = 0;      // kCount
+  Message message;        // kMessage
   bool is_error = false;  // kMessage with severity > 10
 };
 

@@ -24,8 +24,8 @@ void ExecDelete(const ast::DeleteStmt& stmt, ExecContext& ctx) {
   int64_t limit = -1;
   if (stmt.top) {
     Value v = EvalConstant(*stmt.top, ctx);
-    limit = v.is_null() ? 0
-                        : Convert(v, SqlType{TypeId::kBigInt, 0, 0, 0}, ctx.convert(), ConvertMode::kImplicit).as_int();
+    limit =
+        v.is_null() ? 0 : Convert(v, SqlType{TypeId::kBigInt, 0, 0, 0}, ctx.convert(), ConvertMode::kImplicit).as_int();
   }
 
   std::vector<int64_t> rowids;

@@ -17,8 +17,8 @@ Value ToColumn(const Value& v, const ColumnDef& c, ExecContext& ctx);
 // "db.dbo.Table" as error 515 names it.
 std::string ThreePartName(const Store& store, const TableDef& table);
 // Inserts one row into `table` of `store`: identity, defaults, NOT NULL, conversions, foreign keys.
-int64_t InsertRowInto(Store& store, const TableDef& table, std::vector<std::optional<Value>> values,
-                      ExecContext& ctx, bool explicit_identity);
+int64_t InsertRowInto(Store& store, const TableDef& table, std::vector<std::optional<Value>> values, ExecContext& ctx,
+                      bool explicit_identity);
 
 // The source of an UPDATE/DELETE target inside a plan built from the statement's FROM clause
 // (or the target alone); compiles the FROM clause and WHERE.

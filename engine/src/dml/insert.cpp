@@ -16,8 +16,7 @@ const ast::Expr& DefaultExpr(const std::string& text) {
   if (it == cache.end()) {
     if (cache.size() > 512) cache.clear();
     auto batch = std::make_shared<ast::Batch>(Parse("SELECT " + text));
-    if (batch->statements.empty() || !batch->statements[0]->select ||
-        batch->statements[0]->select->items.empty())
+    if (batch->statements.empty() || !batch->statements[0]->select || batch->statements[0]->select->items.empty())
       throw err::NotSupported("default '" + text + "'");
     it = cache.emplace(text, std::move(batch)).first;
   }
@@ -42,8 +41,8 @@ Value ToColumn(const Value& v, const ColumnDef& c, ExecContext& ctx) {
 
 std::string ThreePartName(const Store& store, const TableDef& table) { return store.name() + ".dbo." + table.name; }
 
-int64_t InsertRowInto(Store& store, const TableDef& table, std::vector<std::optional<Value>> values,
-                      ExecContext& ctx, bool explicit_identity) {
+int64_t InsertRowInto(Store& store, const TableDef& table, std::vector<std::optional<Value>> values, ExecContext& ctx,
+                      bool explicit_identity) {
   Row row(table.columns.size());
   for (size_t i = 0; i < table.columns.size(); ++i) {
     const ColumnDef& c = table.columns[i];
@@ -61,9 +60,12 @@ int64_t InsertRowInto(Store& store, const TableDef& table, std::vector<std::opti
       continue;
     }
     Value v;
-    if (given) v = ToColumn(**given, c, ctx);
-    else if (!c.default_text.empty()) v = ToColumn(EvalConstant(DefaultExpr(c.default_text), ctx), c, ctx);
-    else v = Value::Null(c.type);
+    if (given)
+      v = ToColumn(**given, c, ctx);
+    else if (!c.default_text.empty())
+      v = ToColumn(EvalConstant(DefaultExpr(c.default_text), ctx), c, ctx);
+    else
+      v = Value::Null(c.type);
     if (v.is_null() && !c.nullable) throw err::NullNotAllowed(c.name, ThreePartName(store, table), "INSERT");
     row[i] = std::move(v);
   }
@@ -118,8 +120,8 @@ void ExecInsert(const ast::InsertStmt& stmt, ExecContext& ctx) {
   Store* store = nullptr;
   const TableDef& table = query::ResolveTable(stmt.table, ctx, &store);
   if (table.is_view) throw err::NotSupported("INSERT into the view '" + table.name + "'");
-  bool identity_insert = ctx.options().identity_insert_table == table.id &&
-                         CollateEqual(ctx.options().identity_insert_db, store->name());
+  bool identity_insert =
+      ctx.options().identity_insert_table == table.id && CollateEqual(ctx.options().identity_insert_db, store->name());
   InsertTarget target = TargetColumns(stmt, table, identity_insert);
   bool has_list = !stmt.columns.empty();
   int64_t count = 0;

@@ -105,7 +105,8 @@ bool AstEqual(const ast::Expr& a, const ast::Expr& b) {
       return a.literal.type().id == b.literal.type().id && a.literal.ToString() == b.literal.ToString();
     case ast::ExprKind::kColumnRef:
       if (!CollateEqual(a.parts.back(), b.parts.back())) return false;
-      if (a.parts.size() >= 2 && b.parts.size() >= 2 && !CollateEqual(a.parts[a.parts.size() - 2], b.parts[b.parts.size() - 2]))
+      if (a.parts.size() >= 2 && b.parts.size() >= 2 &&
+          !CollateEqual(a.parts[a.parts.size() - 2], b.parts[b.parts.size() - 2]))
         return false;
       return true;
     case ast::ExprKind::kSubquery:
@@ -371,8 +372,12 @@ NodePtr Binder::BindInner(const ast::Expr& e, const BindOptions& opts_in, bool i
       n->args.push_back(bind(e.args[0]));
       n->args.push_back(bind(e.args[1]));
       switch (e.bop) {
-        case ast::BinaryOp::kAnd: n->kind = NodeKind::kAnd; break;
-        case ast::BinaryOp::kOr: n->kind = NodeKind::kOr; break;
+        case ast::BinaryOp::kAnd:
+          n->kind = NodeKind::kAnd;
+          break;
+        case ast::BinaryOp::kOr:
+          n->kind = NodeKind::kOr;
+          break;
         case ast::BinaryOp::kEq:
         case ast::BinaryOp::kNe:
         case ast::BinaryOp::kLt:

@@ -21,8 +21,7 @@ struct MatRows {
 
 class Enumerator {
  public:
-  Enumerator(QueryPlan& plan, Row& row, const Frame* outer, ExecContext& ctx)
-      : plan_(plan), row_(row), ctx_(ctx) {
+  Enumerator(QueryPlan& plan, Row& row, const Frame* outer, ExecContext& ctx) : plan_(plan), row_(row), ctx_(ctx) {
     frame_.row = row_.data();
     frame_.outer = outer;
     for (const auto& s : plan_.sources) {
@@ -251,8 +250,7 @@ class Enumerator {
 
 }  // namespace
 
-void EnumerateRows(QueryPlan& plan, Row& row, const Frame* outer, ExecContext& ctx,
-                   const std::function<bool()>& emit) {
+void EnumerateRows(QueryPlan& plan, Row& row, const Frame* outer, ExecContext& ctx, const std::function<bool()>& emit) {
   row.assign(plan.width, Value());
   Frame frame{row.data(), nullptr, outer};
   auto filtered = [&]() -> bool {

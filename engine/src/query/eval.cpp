@@ -31,13 +31,20 @@ Tri CompareOp(ast::BinaryOp op, std::optional<int> c) {
   if (!c) return Tri::kUnknown;
   int v = *c;
   switch (op) {
-    case ast::BinaryOp::kEq: return FromBool(v == 0);
-    case ast::BinaryOp::kNe: return FromBool(v != 0);
-    case ast::BinaryOp::kLt: return FromBool(v < 0);
-    case ast::BinaryOp::kLe: return FromBool(v <= 0);
-    case ast::BinaryOp::kGt: return FromBool(v > 0);
-    case ast::BinaryOp::kGe: return FromBool(v >= 0);
-    default: return Tri::kUnknown;
+    case ast::BinaryOp::kEq:
+      return FromBool(v == 0);
+    case ast::BinaryOp::kNe:
+      return FromBool(v != 0);
+    case ast::BinaryOp::kLt:
+      return FromBool(v < 0);
+    case ast::BinaryOp::kLe:
+      return FromBool(v <= 0);
+    case ast::BinaryOp::kGt:
+      return FromBool(v > 0);
+    case ast::BinaryOp::kGe:
+      return FromBool(v >= 0);
+    default:
+      return Tri::kUnknown;
   }
 }
 
@@ -54,7 +61,8 @@ std::optional<char32_t> FirstCodePoint(const std::string& s) {
   if (b < 0x80) return b;
   int len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
   char32_t cp = b & (0x3F >> (len - 1));
-  for (int i = 1; i < len && i < static_cast<int>(s.size()); ++i) cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
+  for (int i = 1; i < len && i < static_cast<int>(s.size()); ++i)
+    cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
   return cp;
 }
 
@@ -85,8 +93,10 @@ Tri EvalInList(const Node& n, const Frame& f, ExecContext& ctx) {
   for (size_t i = 1; i < n.args.size(); ++i) {
     Value y = Eval(*n.args[i], f, ctx);
     auto c = Compare(x, y, ctx.convert());
-    if (!c) unknown = true;
-    else if (*c == 0) return Tri::kTrue;
+    if (!c)
+      unknown = true;
+    else if (*c == 0)
+      return Tri::kTrue;
   }
   return unknown ? Tri::kUnknown : Tri::kFalse;
 }
@@ -121,8 +131,10 @@ Tri LinearIn(const Value& x, const std::vector<Value>& values, bool has_null, co
   bool unknown = has_null;
   for (const auto& v : values) {
     auto c = Compare(x, v, opts);
-    if (!c) unknown = true;
-    else if (*c == 0) return Tri::kTrue;
+    if (!c)
+      unknown = true;
+    else if (*c == 0)
+      return Tri::kTrue;
   }
   return unknown ? Tri::kUnknown : Tri::kFalse;
 }

@@ -33,8 +33,28 @@ enum class Tri : uint8_t { kFalse, kTrue, kUnknown };
 struct QueryPlan;
 
 enum class NodeKind : uint8_t {
-  kConst, kColumn, kParam, kAgg, kUnary, kArith, kCompare, kAnd, kOr, kNot, kIsNull, kLike,
-  kBetween, kInList, kInSubquery, kExists, kSubquery, kCase, kCast, kFunc, kDbName, kObjectId,
+  kConst,
+  kColumn,
+  kParam,
+  kAgg,
+  kUnary,
+  kArith,
+  kCompare,
+  kAnd,
+  kOr,
+  kNot,
+  kIsNull,
+  kLike,
+  kBetween,
+  kInList,
+  kInSubquery,
+  kExists,
+  kSubquery,
+  kCase,
+  kCast,
+  kFunc,
+  kDbName,
+  kObjectId,
 };
 
 struct Node;
@@ -55,14 +75,14 @@ struct Node {
   ast::BinaryOp op = ast::BinaryOp::kAdd;
   ast::UnaryOp uop = ast::UnaryOp::kNeg;
   bool negated = false;
-  Value value;                 // kConst
-  int depth = 0;               // kColumn: 0 = current block, 1 = enclosing block, ...
-  int slot = 0;                // kColumn: slot in the combined row; kAgg: aggregate index; kParam
+  Value value;                  // kConst
+  int depth = 0;                // kColumn: 0 = current block, 1 = enclosing block, ...
+  int slot = 0;                 // kColumn: slot in the combined row; kAgg: aggregate index; kParam
   std::optional<SqlType> type;  // static type when known
-  std::string func;            // kFunc
-  int style = -1;              // kCast with a CONVERT style argument
-  uint64_t sources = 0;        // bit i: reads source i of the current block (depth 0)
-  bool outer_refs = false;     // reads columns of enclosing blocks
+  std::string func;             // kFunc
+  int style = -1;               // kCast with a CONVERT style argument
+  uint64_t sources = 0;         // bit i: reads source i of the current block (depth 0)
+  bool outer_refs = false;      // reads columns of enclosing blocks
   std::vector<NodePtr> args;
   NodePtr case_operand, case_else;
   std::shared_ptr<QueryPlan> sub;  // subquery nodes
@@ -88,7 +108,7 @@ struct Source {
   int index = 0;
   bool null_extendable = false;  // inner side of an outer join: WHERE conjuncts cannot seek it
   // Materialized sources.
-  std::shared_ptr<QueryPlan> plan;   // view or derived table
+  std::shared_ptr<QueryPlan> plan;         // view or derived table
   std::shared_ptr<ast::Batch> view_batch;  // keeps the parsed view text alive
   std::optional<std::vector<Row>> rows;    // computed rows (cached when not correlated)
   bool fixed_rows = false;                 // system views: rows given at compile time
@@ -109,9 +129,9 @@ struct JoinTree {
   ast::JoinType type = ast::JoinType::kInner;
   std::unique_ptr<JoinTree> left, right;
   NodePtr on;
-  std::vector<EquiKey> keys;       // leaf: seek / hash keys
-  std::vector<int> seek_columns;   // leaf base table: index prefix covered by `keys`
-  uint64_t mask = 0;               // sources in this subtree
+  std::vector<EquiKey> keys;      // leaf: seek / hash keys
+  std::vector<int> seek_columns;  // leaf base table: index prefix covered by `keys`
+  uint64_t mask = 0;              // sources in this subtree
 };
 
 enum class AggKind : uint8_t { kCountStar, kCount, kSum, kAvg, kMin, kMax };
@@ -138,7 +158,7 @@ struct QueryPlan {
   std::vector<NodePtr> group_by;
   std::vector<AggSpec> aggs;
   NodePtr having;
-  std::vector<NodePtr> items;  // visible columns, then hidden ORDER BY keys
+  std::vector<NodePtr> items;       // visible columns, then hidden ORDER BY keys
   std::vector<ColumnInfo> columns;  // visible columns
   std::vector<SortKey> order;
   NodePtr top;
@@ -160,9 +180,9 @@ struct Scope {
 struct BindOptions {
   bool allow_aggregates = false;
   bool in_where = false;
-  bool group_check = false;            // grouped query: columns must be grouped
+  bool group_check = false;  // grouped query: columns must be grouped
   const std::vector<const ast::Expr*>* group_exprs = nullptr;
-  std::vector<int> group_slots;        // slots of grouped plain columns
+  std::vector<int> group_slots;  // slots of grouped plain columns
 };
 
 class Binder {
@@ -188,7 +208,8 @@ struct ColumnMatch {
   int source = -1;
   int column = -1;
 };
-std::optional<ColumnMatch> FindColumnIn(const QueryPlan& plan, const std::vector<std::string>& parts, bool* qualifier_seen);
+std::optional<ColumnMatch> FindColumnIn(const QueryPlan& plan, const std::vector<std::string>& parts,
+                                        bool* qualifier_seen);
 bool AstEqual(const ast::Expr& a, const ast::Expr& b);
 bool ContainsAggregate(const ast::Expr& e);
 bool IsAggregateName(std::string_view upper);
@@ -216,8 +237,7 @@ int AddTableSource(QueryPlan& plan, const ast::ObjectName& name, const std::stri
 void PlanJoins(QueryPlan& plan, ExecContext& ctx);
 // Calls `emit` with plan's combined row filled for every row of the FROM clause that passes
 // WHERE; `emit` returns false to stop.
-void EnumerateRows(QueryPlan& plan, Row& row, const Frame* outer, ExecContext& ctx,
-                   const std::function<bool()>& emit);
+void EnumerateRows(QueryPlan& plan, Row& row, const Frame* outer, ExecContext& ctx, const std::function<bool()>& emit);
 // Resolves a table name to a store and table definition; throws 208 when unknown.
 const TableDef& ResolveTable(const ast::ObjectName& name, ExecContext& ctx, Store** store);
 

@@ -55,7 +55,8 @@ void Accumulate(const AggSpec& spec, AggState& st, const Frame& f, ExecContext& 
         break;
       }
       auto c = Compare(v, st.acc, ctx.convert());
-      if (c && ((spec.kind == AggKind::kMin && *c < 0) || (spec.kind == AggKind::kMax && *c > 0))) st.acc = std::move(v);
+      if (c && ((spec.kind == AggKind::kMin && *c < 0) || (spec.kind == AggKind::kMax && *c > 0)))
+        st.acc = std::move(v);
       break;
     }
     default:
@@ -150,8 +151,10 @@ void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys, ExecCont
       const Value& x = a[k.column];
       const Value& y = b[k.column];
       int c;
-      if (x.is_null() || y.is_null()) c = x.is_null() == y.is_null() ? 0 : (x.is_null() ? -1 : 1);
-      else c = Compare(x, y, ctx.convert()).value_or(0);
+      if (x.is_null() || y.is_null())
+        c = x.is_null() == y.is_null() ? 0 : (x.is_null() ? -1 : 1);
+      else
+        c = Compare(x, y, ctx.convert()).value_or(0);
       if (c != 0) return k.desc ? c > 0 : c < 0;
     }
     return false;

@@ -41,7 +41,8 @@ void ExpandStar(QueryPlan& plan, const ast::Expr& star, const BindOptions& opts)
       if (opts.group_check &&
           std::find(opts.group_slots.begin(), opts.group_slots.end(), n->slot) == opts.group_slots.end())
         throw err::NotInGroupBy((s->alias.empty() ? s->name : s->alias) + "." + s->columns[c].name);
-      plan.columns.push_back(ColumnInfo{s->columns[c].name, s->columns[c].type, s->columns[c].nullable || s->null_extendable});
+      plan.columns.push_back(
+          ColumnInfo{s->columns[c].name, s->columns[c].type, s->columns[c].nullable || s->null_extendable});
       plan.items.push_back(std::move(n));
     }
   }
@@ -76,11 +77,12 @@ bool IsIntegerLiteral(const ast::Expr& e) {
 }
 
 // ORDER BY item -> output column: a position, a select alias or column name, else nullopt.
-std::optional<int> OrderTarget(const ast::SelectStmt& stmt, const std::vector<ColumnInfo>& columns,
-                               const ast::Expr& e, bool names_only_from_aliases) {
+std::optional<int> OrderTarget(const ast::SelectStmt& stmt, const std::vector<ColumnInfo>& columns, const ast::Expr& e,
+                               bool names_only_from_aliases) {
   if (IsIntegerLiteral(e)) {
     int64_t pos = e.literal.as_int();
-    if (pos < 1 || pos > static_cast<int64_t>(columns.size())) throw err::OrderByPositionOutOfRange(static_cast<int>(pos));
+    if (pos < 1 || pos > static_cast<int64_t>(columns.size()))
+      throw err::OrderByPositionOutOfRange(static_cast<int>(pos));
     return static_cast<int>(pos - 1);
   }
   if (e.kind != ast::ExprKind::kColumnRef || e.parts.size() != 1) return std::nullopt;
@@ -118,11 +120,15 @@ void BindItems(QueryPlan& plan, const ast::SelectStmt& stmt, Binder& binder, con
     }
     NodePtr n = binder.Bind(*item.expr, opts);
     ColumnInfo info;
-    if (item.has_alias) info.name = item.alias;
-    else if (n->kind == NodeKind::kColumn && n->depth == 0) info.name = SlotName(plan, n->slot);
+    if (item.has_alias)
+      info.name = item.alias;
+    else if (n->kind == NodeKind::kColumn && n->depth == 0)
+      info.name = SlotName(plan, n->slot);
     info.nullable = n->kind == NodeKind::kColumn && n->depth == 0 ? SlotNullable(plan, n->slot) : true;
-    if (n->type) info.type = *n->type;
-    else if (auto t = ProbeType(plan, *n, binder.ctx())) info.type = *t;
+    if (n->type)
+      info.type = *n->type;
+    else if (auto t = ProbeType(plan, *n, binder.ctx()))
+      info.type = *t;
     plan.columns.push_back(std::move(info));
     plan.items.push_back(std::move(n));
   }

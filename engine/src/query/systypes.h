@@ -15,8 +15,8 @@ inline constexpr const char* kCollation = "Latin1_General_CI_AS";
 
 struct TypeFacts {
   int xtype = 0;
-  int bytes = 0;                    // syscolumns.length / max_length (-1 for max)
-  std::optional<int> precision;     // numeric precision (INFORMATION_SCHEMA rules apply on top)
+  int bytes = 0;                 // syscolumns.length / max_length (-1 for max)
+  std::optional<int> precision;  // numeric precision (INFORMATION_SCHEMA rules apply on top)
   std::optional<int> scale;
 };
 TypeFacts Facts(const SqlType& t);

@@ -49,7 +49,8 @@ ResultSet SysObjects(Store& db) {
   b.Col("type", kChar2);
   for (const char* c : {"userstat", "sysstat", "indexdel"}) b.Col(c, IntT(TypeId::kSmallInt));
   b.Col("refdate", IntT(TypeId::kDateTime));
-  for (const char* c : {"version", "deltrig", "instrig", "updtrig", "seltrig", "category"}) b.Col(c, IntT(TypeId::kInt));
+  for (const char* c : {"version", "deltrig", "instrig", "updtrig", "seltrig", "category"})
+    b.Col(c, IntT(TypeId::kInt));
   b.Col("cache", IntT(TypeId::kSmallInt));
   for (const auto& o : cat.objects) {
     bool key = o.xtype == "PK" || o.xtype == "UQ";

@@ -31,17 +31,27 @@ std::string TypeDesc(const std::string& xtype) {
 
 std::optional<int> InfoNumericPrecision(const SqlType& t) {
   switch (t.id) {
-    case TypeId::kTinyInt: return 3;
-    case TypeId::kSmallInt: return 5;
-    case TypeId::kInt: return 10;
-    case TypeId::kBigInt: return 19;
-    case TypeId::kReal: return 24;
-    case TypeId::kFloat: return 53;
-    case TypeId::kMoney: return 19;
-    case TypeId::kSmallMoney: return 10;
+    case TypeId::kTinyInt:
+      return 3;
+    case TypeId::kSmallInt:
+      return 5;
+    case TypeId::kInt:
+      return 10;
+    case TypeId::kBigInt:
+      return 19;
+    case TypeId::kReal:
+      return 24;
+    case TypeId::kFloat:
+      return 53;
+    case TypeId::kMoney:
+      return 19;
+    case TypeId::kSmallMoney:
+      return 10;
     case TypeId::kDecimal:
-    case TypeId::kNumeric: return t.precision;
-    default: return std::nullopt;
+    case TypeId::kNumeric:
+      return t.precision;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -77,11 +87,21 @@ std::optional<int> CharOctets(const SqlType& t) {
 TypeFacts Facts(const SqlType& t) {
   TypeFacts f;
   switch (t.id) {
-    case TypeId::kBit: f = {104, 1, 1, 0}; break;
-    case TypeId::kTinyInt: f = {48, 1, 3, 0}; break;
-    case TypeId::kSmallInt: f = {52, 2, 5, 0}; break;
-    case TypeId::kInt: f = {56, 4, 10, 0}; break;
-    case TypeId::kBigInt: f = {127, 8, 19, 0}; break;
+    case TypeId::kBit:
+      f = {104, 1, 1, 0};
+      break;
+    case TypeId::kTinyInt:
+      f = {48, 1, 3, 0};
+      break;
+    case TypeId::kSmallInt:
+      f = {52, 2, 5, 0};
+      break;
+    case TypeId::kInt:
+      f = {56, 4, 10, 0};
+      break;
+    case TypeId::kBigInt:
+      f = {127, 8, 19, 0};
+      break;
     case TypeId::kDecimal:
     case TypeId::kNumeric: {
       int p = t.precision;
@@ -89,20 +109,48 @@ TypeFacts Facts(const SqlType& t) {
       f = {t.id == TypeId::kDecimal ? 106 : 108, bytes, p, t.scale};
       break;
     }
-    case TypeId::kMoney: f = {60, 8, 19, 4}; break;
-    case TypeId::kSmallMoney: f = {122, 4, 10, 4}; break;
-    case TypeId::kReal: f = {59, 4, 24, std::nullopt}; break;
-    case TypeId::kFloat: f = {62, 8, 53, std::nullopt}; break;
-    case TypeId::kChar: f = {175, t.length, std::nullopt, std::nullopt}; break;
-    case TypeId::kVarChar: f = {167, t.length, std::nullopt, std::nullopt}; break;
-    case TypeId::kText: f = {35, 16, std::nullopt, std::nullopt}; break;
-    case TypeId::kNChar: f = {239, 2 * t.length, std::nullopt, std::nullopt}; break;
-    case TypeId::kNVarChar: f = {231, t.length < 0 ? -1 : 2 * t.length, std::nullopt, std::nullopt}; break;
-    case TypeId::kNText: f = {99, 16, std::nullopt, std::nullopt}; break;
-    case TypeId::kDateTime: f = {61, 8, 23, 3}; break;
-    case TypeId::kSmallDateTime: f = {58, 4, 16, 0}; break;
-    case TypeId::kUniqueIdentifier: f = {36, 16, std::nullopt, std::nullopt}; break;
-    default: f = {56, 4, 10, 0}; break;
+    case TypeId::kMoney:
+      f = {60, 8, 19, 4};
+      break;
+    case TypeId::kSmallMoney:
+      f = {122, 4, 10, 4};
+      break;
+    case TypeId::kReal:
+      f = {59, 4, 24, std::nullopt};
+      break;
+    case TypeId::kFloat:
+      f = {62, 8, 53, std::nullopt};
+      break;
+    case TypeId::kChar:
+      f = {175, t.length, std::nullopt, std::nullopt};
+      break;
+    case TypeId::kVarChar:
+      f = {167, t.length, std::nullopt, std::nullopt};
+      break;
+    case TypeId::kText:
+      f = {35, 16, std::nullopt, std::nullopt};
+      break;
+    case TypeId::kNChar:
+      f = {239, 2 * t.length, std::nullopt, std::nullopt};
+      break;
+    case TypeId::kNVarChar:
+      f = {231, t.length < 0 ? -1 : 2 * t.length, std::nullopt, std::nullopt};
+      break;
+    case TypeId::kNText:
+      f = {99, 16, std::nullopt, std::nullopt};
+      break;
+    case TypeId::kDateTime:
+      f = {61, 8, 23, 3};
+      break;
+    case TypeId::kSmallDateTime:
+      f = {58, 4, 16, 0};
+      break;
+    case TypeId::kUniqueIdentifier:
+      f = {36, 16, std::nullopt, std::nullopt};
+      break;
+    default:
+      f = {56, 4, 10, 0};
+      break;
   }
   return f;
 }
@@ -188,12 +236,16 @@ ResultSet InformationSchemaColumns(Store& db, ExecContext&) {
       r.push_back(IorN(dtp, TypeId::kSmallInt));
       r.push_back(N(TypeId::kNVarChar, 128));
       r.push_back(N(TypeId::kNVarChar, 128));
-      if (ty.IsString()) r.push_back(S(ty.IsUnicode() ? "UNICODE" : "iso_1", kSysname));
-      else r.push_back(N(TypeId::kNVarChar, 128));
+      if (ty.IsString())
+        r.push_back(S(ty.IsUnicode() ? "UNICODE" : "iso_1", kSysname));
+      else
+        r.push_back(N(TypeId::kNVarChar, 128));
       r.push_back(N(TypeId::kNVarChar, 128));
       r.push_back(N(TypeId::kNVarChar, 128));
-      if (ty.IsString()) r.push_back(S(kCollation, kSysname));
-      else r.push_back(N(TypeId::kNVarChar, 128));
+      if (ty.IsString())
+        r.push_back(S(kCollation, kSysname));
+      else
+        r.push_back(N(TypeId::kNVarChar, 128));
       for (int k = 0; k < 3; ++k) r.push_back(N(TypeId::kNVarChar, 128));
       rs.rows.push_back(std::move(r));
     }

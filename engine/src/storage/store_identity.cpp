@@ -9,6 +9,13 @@ namespace engine {
 
 namespace {
 
+// Moves the counter of table ?1 past the value ?2 (in the direction of the increment ?3).
+constexpr const char* kNoteIdentitySql =
+    "INSERT INTO _identity(table_id, current_value, has_value) VALUES (?1, ?2, 1)"
+    " ON CONFLICT(table_id) DO UPDATE SET current_value = CASE"
+    " WHEN has_value = 0 THEN ?2 WHEN ?3 > 0 THEN max(current_value, ?2) ELSE min(current_value, ?2) END,"
+    " has_value = 1";
+
 const ColumnDef& IdentityOf(const TableDef& table) {
   auto ordinal = table.IdentityColumn();
   if (!ordinal) throw err::NoIdentityProperty(table.name);
@@ -41,13 +48,7 @@ int64_t Store::NextIdentity(const TableDef& table) {
 
 void Store::NoteIdentity(const TableDef& table, int64_t value) {
   const ColumnDef& column = IdentityOf(table);
-  storage::Lease q(impl_->cache, "#identity_note", name_, [] {
-    return std::string(
-        "INSERT INTO _identity(table_id, current_value, has_value) VALUES (?1, ?2, 1)"
-        " ON CONFLICT(table_id) DO UPDATE SET current_value = CASE"
-        " WHEN has_value = 0 THEN ?2 WHEN ?3 > 0 THEN max(current_value, ?2) ELSE min(current_value, ?2) END,"
-        " has_value = 1");
-  });
+  storage::Lease q(impl_->cache, "#identity_note", name_, [] { return std::string(kNoteIdentitySql); });
   sqlite3_bind_int64(q.get(), 1, table.id);
   sqlite3_bind_int64(q.get(), 2, value);
   sqlite3_bind_int64(q.get(), 3, column.increment);
@@ -74,12 +75,7 @@ void Store::Impl::ReapplyIdentity() noexcept {
   // Runs while a rollback's error is on its way out: a failure here only loses the gap.
   for (const auto& [table_id, h] : identity_handed) {
     sqlite3_stmt* q = nullptr;
-    const char* sql =
-        "INSERT INTO _identity(table_id, current_value, has_value) VALUES (?1, ?2, 1)"
-        " ON CONFLICT(table_id) DO UPDATE SET current_value = CASE"
-        " WHEN has_value = 0 THEN ?2 WHEN ?3 > 0 THEN max(current_value, ?2) ELSE min(current_value, ?2) END,"
-        " has_value = 1";
-    if (sqlite3_prepare_v2(db, sql, -1, &q, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, kNoteIdentitySql, -1, &q, nullptr) != SQLITE_OK) {
       sqlite3_finalize(q);
       return;
     }

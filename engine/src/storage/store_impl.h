@@ -5,11 +5,11 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
 #include <unordered_map>
-#include <map>
 #include <vector>
 
 #include "catalog.h"
