@@ -15,18 +15,9 @@ void ExecDelete(const ast::DeleteStmt& stmt, ExecContext& ctx) {
   Store& store = *target.store;
   query::Scope scope{&plan, nullptr};
   query::Binder binder(ctx, &scope);
-  if (stmt.where) {
-    query::BindOptions w;
-    w.in_where = true;
-    plan.where = binder.Bind(*stmt.where, w);
-  }
+  dml::BindWhere(plan, binder, stmt.where.get());
   query::PlanJoins(plan, ctx);
-  int64_t limit = -1;
-  if (stmt.top) {
-    Value v = EvalConstant(*stmt.top, ctx);
-    limit =
-        v.is_null() ? 0 : Convert(v, SqlType{TypeId::kBigInt, 0, 0, 0}, ctx.convert(), ConvertMode::kImplicit).as_int();
-  }
+  int64_t limit = dml::TopLimit(stmt.top.get(), ctx);
 
   std::vector<int64_t> rowids;
   std::unordered_set<int64_t> seen;

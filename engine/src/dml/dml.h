@@ -24,6 +24,10 @@ int64_t InsertRowInto(Store& store, const TableDef& table, std::vector<std::opti
 // (or the target alone); compiles the FROM clause and WHERE.
 int PrepareTarget(query::QueryPlan& plan, const ast::ObjectName& target, const std::vector<ast::TableRefPtr>& from,
                   ExecContext& ctx);
+// Binds the WHERE clause of an UPDATE/DELETE (may be null) into `plan`.
+void BindWhere(query::QueryPlan& plan, query::Binder& binder, const ast::Expr* where);
+// The row limit of TOP (n) of an UPDATE/DELETE (may be null): -1 without TOP, 0 for NULL.
+int64_t TopLimit(const ast::Expr* top, ExecContext& ctx);
 
 // ---- FOREIGN KEY enforcement (foreign_keys.cpp) -----------------------------------------------
 // Child side: every enabled foreign key of `child` whose columns are non-NULL in `row` must find

@@ -55,4 +55,18 @@ int PrepareTarget(query::QueryPlan& plan, const ast::ObjectName& target, const s
   return index;
 }
 
+void BindWhere(query::QueryPlan& plan, query::Binder& binder, const ast::Expr* where) {
+  if (where == nullptr) return;
+  query::BindOptions w;
+  w.in_where = true;
+  plan.where = binder.Bind(*where, w);
+}
+
+int64_t TopLimit(const ast::Expr* top, ExecContext& ctx) {
+  if (top == nullptr) return -1;
+  Value v = EvalConstant(*top, ctx);
+  if (v.is_null()) return 0;
+  return Convert(v, SqlType{TypeId::kBigInt, 0, 0, 0}, ctx.convert(), ConvertMode::kImplicit).as_int();
+}
+
 }  // namespace engine::dml

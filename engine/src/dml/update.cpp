@@ -44,13 +44,6 @@ std::vector<SetTarget> BindSets(const ast::UpdateStmt& stmt, query::QueryPlan& p
   return sets;
 }
 
-int64_t TopLimit(const ast::UpdateStmt& stmt, ExecContext& ctx) {
-  if (!stmt.top) return -1;
-  Value v = EvalConstant(*stmt.top, ctx);
-  if (v.is_null()) return 0;
-  return Convert(v, SqlType{TypeId::kBigInt, 0, 0, 0}, ctx.convert(), ConvertMode::kImplicit).as_int();
-}
-
 bool KeyColumnsChanged(const std::vector<int>& set_ordinals, const std::vector<const ForeignKeyDef*>& fks,
                        bool referenced_side) {
   for (const auto* fk : fks)
@@ -70,15 +63,11 @@ void ExecUpdate(const ast::UpdateStmt& stmt, ExecContext& ctx) {
   Store& store = *target.store;
   query::Scope scope{&plan, nullptr};
   query::Binder binder(ctx, &scope);
-  if (stmt.where) {
-    query::BindOptions w;
-    w.in_where = true;
-    plan.where = binder.Bind(*stmt.where, w);
-  }
+  dml::BindWhere(plan, binder, stmt.where.get());
   std::vector<SetTarget> sets = BindSets(stmt, plan, target, binder);
   query::PlanJoins(plan, ctx);
 
-  int64_t limit = TopLimit(stmt, ctx);
+  int64_t limit = dml::TopLimit(stmt.top.get(), ctx);
   std::vector<Change> changes;
   std::unordered_set<int64_t> seen;
   Row row;
