@@ -23,6 +23,12 @@ void ForEachLine(std::string_view text, Emit&& emit) {
 
 }  // namespace
 
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
+  return lines;
+}
+
 bool IsSeparatorLine(std::string_view line) {
   while (!line.empty() && IsTrimmed(line.front())) line.remove_prefix(1);
   while (!line.empty() && IsTrimmed(line.back())) line.remove_suffix(1);

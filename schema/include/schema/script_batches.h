@@ -14,6 +14,10 @@
 
 namespace schema {
 
+// The lines of `text`, split at every CR LF, lone CR or lone LF; a line break at the very end starts no
+// further line.
+std::vector<std::string> SplitLines(std::string_view text);
+
 // True when `line` is a batch separator.
 bool IsSeparatorLine(std::string_view line);
 

@@ -1,0 +1,94 @@
+// The statement patterns every upgrade step is made of, on the client connection: the existence probe and
+// the data probe (`qrySel`), the guarded batch (`qryUpd`), the direct command (`qryExec`), create table if
+// missing, the script runner `SQLExec` and `AddLsbEntry`.
+//
+// Statement texts are sent exactly as given: names and values are pasted in by the callers, nothing is
+// quoted or parameterised here. Failures follow the statement's class:
+//   kWarning    the failure text is shown in a warning box ("Warnung"), then the caller goes on;
+//   kError      the same with an error box ("Fehler");
+//   kSilent     the failure is dropped;
+//   kUnguarded  the db::Error leaves the call unchanged (probes are always unguarded).
+//
+// Does not own the connection or the Ui; both must outlive the runner.
+#ifndef CLUBIQA_SCHEMA_STATEMENT_RUNNER_H_
+#define CLUBIQA_SCHEMA_STATEMENT_RUNNER_H_
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/command.h"
+#include "db/connection.h"
+#include "db/query.h"
+#include "ui/ui.h"
+
+namespace schema {
+
+enum class FailureClass { kWarning, kError, kSilent, kUnguarded };
+
+// One statement given as its lines; the lines travel together, each followed by CR LF.
+using Lines = std::vector<std::string>;
+
+// "SELECT * FROM sysobjects WHERE name='" + name + "'"
+std::string ExistenceProbeText(std::string_view name);
+
+class StatementRunner {
+ public:
+  StatementRunner(db::Connection& connection, ui::Ui& ui);
+  StatementRunner(const StatementRunner&) = delete;
+  StatementRunner& operator=(const StatementRunner&) = delete;
+
+  // Existence probe: true when sysobjects holds an object of that name (a table, view, key, constraint,
+  // ...). Unguarded. qrySel stays open on the rows.
+  bool Exists(std::string_view name);
+  // Data probe: runs `select` on qrySel and returns it, standing on the first row. Unguarded.
+  db::Query& Probe(std::string select);
+
+  // Guarded batch from lines (each followed by CR LF) or from one whole text (split into lines at CR LF,
+  // lone CR or lone LF first). `failure_class` must not be kUnguarded.
+  void Batch(const Lines& lines, FailureClass failure_class);
+  void BatchText(std::string_view text, FailureClass failure_class);
+
+  // Direct command: the pieces joined end to end without separators. `failure_class` is kUnguarded or
+  // kSilent.
+  void Direct(std::initializer_list<std::string_view> pieces, FailureClass failure_class);
+  void Direct(std::string_view text, FailureClass failure_class) { Direct({text}, failure_class); }
+
+  // Existence probe on `table`; when missing, each statement as its own [warning] batch (or the class given),
+  // in order, a failing one not stopping the next. qrySel is closed afterwards. Returns true when the table
+  // was missing.
+  bool CreateTableIfMissing(std::string_view table, const std::vector<Lines>& statements,
+                            FailureClass failure_class = FailureClass::kWarning);
+
+  // Runs `script` batch by batch (batches end at "GO" lines); each failing batch shows its failure text in a
+  // plain box and the script goes on. Text after the last GO line is not sent. Never throws.
+  void SQLExec(std::string_view script);
+
+  // INSERT INTO tblLSB (Kennung, Bezeichnung) VALUES ('code', 'name') as three lines; [warning].
+  void AddLsbEntry(std::string_view code, std::string_view name);
+
+  db::Query& qrySel() { return qry_sel_; }
+  db::Command& qryExec() { return qry_exec_; }
+  // The line list last sent through qryUpd.
+  const Lines& qryUpd_lines() const { return qry_upd_lines_; }
+  db::Connection& connection() { return connection_; }
+  ui::Ui& ui() { return ui_; }
+
+  // Shows `failure_text` as `failure_class` says; kUnguarded is not handled here.
+  void Report(FailureClass failure_class, std::string_view failure_text);
+
+ private:
+  void RunLines(FailureClass failure_class);
+
+  db::Connection& connection_;
+  ui::Ui& ui_;
+  db::Query qry_sel_;
+  db::Command qry_exec_;
+  db::Command qry_upd_;
+  Lines qry_upd_lines_;
+};
+
+}  // namespace schema
+
+#endif  // CLUBIQA_SCHEMA_STATEMENT_RUNNER_H_

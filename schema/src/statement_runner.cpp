@@ -1,0 +1,117 @@
+// Statement patterns on the client connection (see statement_runner.h).
+#include "schema/statement_runner.h"
+
+#include <exception>
+#include <utility>
+
+#include "db/error.h"
+#include "schema/script_batches.h"
+
+namespace schema {
+
+std::string ExistenceProbeText(std::string_view name) {
+  return "SELECT * FROM sysobjects WHERE name='" + std::string(name) + "'";
+}
+
+StatementRunner::StatementRunner(db::Connection& connection, ui::Ui& ui)
+    : connection_(connection), ui_(ui), qry_sel_(connection), qry_exec_(connection), qry_upd_(connection) {}
+
+bool StatementRunner::Exists(std::string_view name) { return Probe(ExistenceProbeText(name)).record_count() > 0; }
+
+db::Query& StatementRunner::Probe(std::string select) {
+  qry_sel_.Close();
+  qry_sel_.set_text(std::move(select));
+  qry_sel_.Open();
+  return qry_sel_;
+}
+
+void StatementRunner::Report(FailureClass failure_class, std::string_view failure_text) {
+  switch (failure_class) {
+    case FailureClass::kWarning:
+      ui_.ShowBox(ui::BoxKind::kWarning, failure_text);
+      break;
+    case FailureClass::kError:
+      ui_.ShowBox(ui::BoxKind::kError, failure_text);
+      break;
+    case FailureClass::kSilent:
+    case FailureClass::kUnguarded:
+      break;
+  }
+}
+
+void StatementRunner::Batch(const Lines& lines, FailureClass failure_class) {
+  qry_upd_lines_ = lines;
+  RunLines(failure_class);
+}
+
+void StatementRunner::BatchText(std::string_view text, FailureClass failure_class) {
+  qry_upd_lines_ = SplitLines(text);
+  RunLines(failure_class);
+}
+
+// A guarded batch reports its failure by class and never lets it leave: the caller always goes on.
+void StatementRunner::RunLines(FailureClass failure_class) {
+  try {
+    qry_upd_.ExecuteLines(qry_upd_lines_);
+  } catch (const db::Error& e) {
+    Report(failure_class, e.what());
+  }
+}
+
+void StatementRunner::Direct(std::initializer_list<std::string_view> pieces, FailureClass failure_class) {
+  std::string text;
+  for (std::string_view piece : pieces) text += piece;
+  qry_exec_.set_text(std::move(text));
+  if (failure_class == FailureClass::kUnguarded) {
+    qry_exec_.Execute();
+    return;
+  }
+  try {
+    qry_exec_.Execute();
+  } catch (const db::Error& e) {
+    Report(failure_class, e.what());
+  }
+}
+
+bool StatementRunner::CreateTableIfMissing(std::string_view table, const std::vector<Lines>& statements,
+                                           FailureClass failure_class) {
+  const bool missing = !Exists(table);
+  if (missing) {
+    for (const Lines& statement : statements) Batch(statement, failure_class);
+  }
+  qry_sel_.Close();
+  return missing;
+}
+
+void StatementRunner::SQLExec(std::string_view script) {
+  ui::WaitCursor wait(ui_);
+  try {
+    qry_exec_.set_text("");
+    std::string batch;  // collected here and handed to qryExec at each separator line
+    for (const std::string& line : SplitLines(script)) {
+      if (!IsSeparatorLine(line)) {
+        batch.append(line).push_back('\n');
+        continue;
+      }
+      qry_exec_.set_text(std::exchange(batch, std::string()));
+      try {
+        qry_exec_.Execute();
+        qry_exec_.set_text("");
+      } catch (const db::Error& e) {
+        qry_exec_.set_text("");
+        ui_.ShowBox(ui::BoxKind::kPlain, e.what());
+      }
+    }
+    qry_exec_.set_text(std::move(batch));  // what followed the last separator stays unsent
+  } catch (const std::exception&) {
+    // Anything but a failing batch ends the script quietly; the batches sent so far stay in effect.
+  }
+}
+
+void StatementRunner::AddLsbEntry(std::string_view code, std::string_view name) {
+  Batch({"INSERT INTO tblLSB (Kennung, Bezeichnung)", "VALUES",
+         "('" + std::string(code) + "', " + "'" + std::string(name) + "'" + ")"},
+        FailureClass::kWarning);
+}
+
+}  // namespace schema
