@@ -28,9 +28,11 @@ class ConsoleFrontEnd : public FrontEnd {
   void ShowBox(ui::BoxKind kind, std::string_view text) override {
     EndGaugeLine();
     out_ << "[" << ui::BoxCaption(kind) << "] ";
+    bool line_start = false;
     for (char c : text) {
+      if (line_start && c != '\n') out_ << "  ";
       out_ << c;
-      if (c == '\n') out_ << "  ";
+      line_start = c == '\n';
     }
     out_ << "\n";
     out_.flush();

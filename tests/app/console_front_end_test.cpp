@@ -1,0 +1,76 @@
+// The console front end: what a run without a display prints, and the exit code it ends with.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/front_end.h"
+#include "app/main_window.h"
+#include "db/layer_test_server.h"
+
+namespace {
+
+using db_test::TestServer;
+
+class ConsoleRunTest : public ::testing::Test {
+ protected:
+  int Run(const std::string& settings) {
+    std::ofstream(server_.base_dir() / "SysDBAdo.INI", std::ios::binary) << settings;
+    auto front_end = app::MakeConsoleFrontEnd(out_, false);
+    app::MainWindow window(*front_end, server_.base_dir());
+    return front_end->Run([&window] { window.Activate(); });
+  }
+
+  TestServer server_;
+  std::ostringstream out_;
+};
+
+TEST_F(ConsoleRunTest, ACompleteRunPrintsCaptionsGaugeAndTheCompletionMessageAndExitsZero) {
+  server_.CreateDatabase("Zentix");
+  server_.CreateDatabase("ZENTIXTMP1");
+  EXPECT_EQ(Run("[Datenbank]\nProvider=Clubiqa.Embedded\nData Source=server\n"), 0);
+  const std::string empty_bar = "[" + std::string(50, '.') + "] ";
+  EXPECT_EQ(out_.str(),
+            "== Clubiqa vanta - SQL Update ==\n"
+            "== Zentix/Clubiqa vanta - SQL Update ==\n" +
+                empty_bar + "  1%\n[" + std::string(50, '#') + "] 100%\n" + empty_bar +
+                "  0%\n"
+                "== Clubiqa vanta - SQL Update ==\n"
+                "[Informationen] UPDATE erfolgreich ausgeführt!\n");
+}
+
+TEST_F(ConsoleRunTest, AFailureThatEndsTheRunPrintsBothBoxesAndExitsNonZero) {
+  EXPECT_EQ(Run("[Datenbank]\nProvider=SQLOLEDB.1\nData Source=server\n"), 1);
+  EXPECT_EQ(out_.str(),
+            "== Clubiqa vanta - SQL Update ==\n"
+            "[Fehler] False parameters for database connection.\n"
+            "  Unable to connect to database 'Zentix'.\n"
+            "\n"
+            "  The SQL Server provider 'SQLOLEDB.1' is not available in this build.\n"
+            "[Clubiqa vanta - SQL Update] The SQL Server provider 'SQLOLEDB.1' is not available in this build.\n");
+}
+
+TEST(ConsoleFrontEndTest, TheGaugeIsClampedAndPrintedOnlyWhenItChanges) {
+  std::ostringstream out;
+  auto front_end = app::MakeConsoleFrontEnd(out, false);
+  front_end->SetGauge(-5);  // stored as 0: no change
+  front_end->SetGauge(58);
+  front_end->SetGauge(58);
+  front_end->SetGauge(250);
+  EXPECT_EQ(front_end->gauge(), 100);
+  EXPECT_EQ(out.str(),
+            "[" + std::string(29, '#') + std::string(21, '.') + "]  58%\n[" + std::string(50, '#') + "] 100%\n");
+}
+
+TEST(ConsoleFrontEndTest, OnATerminalTheBarIsRedrawnInPlace) {
+  std::ostringstream out;
+  auto front_end = app::MakeConsoleFrontEnd(out, true);
+  front_end->SetGauge(1);
+  front_end->SetGauge(3);
+  front_end->ShowBox(ui::BoxKind::kWarning, "Column names in each table must be unique.");
+  EXPECT_EQ(out.str(), "\r[" + std::string(50, '.') + "]   1%\r[#" + std::string(49, '.') +
+                           "]   3%\n[Warnung] Column names in each table must be unique.\n");
+}
+
+}  // namespace
