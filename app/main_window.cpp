@@ -16,7 +16,8 @@ MainWindow::MainWindow(ui::Ui& ui, std::filesystem::path exe_dir)
     : ui_(ui),
       database_(ui, std::move(exe_dir)),
       runner_(database_.ADOConnection(), ui),
-      catalogue_(database_.ADOConnection(), runner_, ui) {}
+      primitives_(runner_, database_.CurrentCatalog()),
+      catalogue_(database_.ADOConnection(), runner_, primitives_, ui) {}
 
 void MainWindow::Activate() {
   if (activated_) return;  // message boxes and task switches re-activate the window; the run is once

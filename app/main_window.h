@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "db/database_access.h"
+#include "schema/primitives.h"
 #include "schema/statement_runner.h"
 #include "ui/ui.h"
 #include "upgrade/catalogue.h"
@@ -47,6 +48,7 @@ class MainWindow {
 
   db::DatabaseAccess& database() { return database_; }
   schema::StatementRunner& runner() { return runner_; }
+  schema::Primitives& primitives() { return primitives_; }
   upgrade::Catalogue& catalogue() { return catalogue_; }
 
  private:
@@ -57,6 +59,7 @@ class MainWindow {
   ui::Ui& ui_;
   db::DatabaseAccess database_;
   schema::StatementRunner runner_;
+  schema::Primitives primitives_;
   upgrade::Catalogue catalogue_;
   bool activated_ = false;
   bool run_failed_ = false;

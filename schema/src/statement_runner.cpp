@@ -10,7 +10,12 @@
 namespace schema {
 
 std::string ExistenceProbeText(std::string_view name) {
-  return "SELECT * FROM sysobjects WHERE name='" + std::string(name) + "'";
+  std::string text = "SELECT * FROM sysobjects WHERE name='";
+  for (char c : name) {
+    text.push_back(c);
+    if (c == '\'') text.push_back('\'');  // a quote inside the name stays inside the literal
+  }
+  return text + "'";
 }
 
 StatementRunner::StatementRunner(db::Connection& connection, ui::Ui& ui)

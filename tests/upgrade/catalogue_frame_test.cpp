@@ -27,8 +27,10 @@ class CatalogueFrameTest : public ::testing::Test {
   TestServer server_;
   db::Connection client_;
   ui::RecordingUi ui_;
+  std::string current_catalog_;
   schema::StatementRunner runner_{client_, ui_};
-  upgrade::Catalogue catalogue_{client_, runner_, ui_};
+  schema::Primitives primitives_{runner_, current_catalog_};
+  upgrade::Catalogue catalogue_{client_, runner_, primitives_, ui_};
 };
 
 TEST_F(CatalogueFrameTest, AClosedClientConnectionDoesNothingAtAll) {

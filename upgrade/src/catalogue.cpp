@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "stages.h"
+
 namespace upgrade {
 
 int GaugeValue(int32_t counter, int32_t total) {
@@ -10,8 +12,9 @@ int GaugeValue(int32_t counter, int32_t total) {
   return static_cast<int>(std::nearbyint(static_cast<double>(counter) / total * 100.0));
 }
 
-Catalogue::Catalogue(db::Connection& client, schema::StatementRunner& runner, ui::Ui& ui)
-    : client_(client), runner_(runner), ui_(ui) {}
+Catalogue::Catalogue(db::Connection& client, schema::StatementRunner& runner, schema::Primitives& primitives,
+                     ui::Ui& ui)
+    : client_(client), runner_(runner), primitives_(primitives), ui_(ui) {}
 
 void Catalogue::acOKExecute() {
   if (!client_.connected()) return;  // the failed switch has been reported already
@@ -34,7 +37,10 @@ void Catalogue::ProgressStep() {
   ui_.SetGauge(GaugeValue(counter_, total_));
 }
 
-// The stages are added here in their order, each from its own source.
-void Catalogue::RunStages() {}
+void Catalogue::RunStages() {
+  Stage stage{runner_, primitives_, [this] { ProgressStep(); }};
+  RunStageA(stage);
+  RunStageB(stage);
+}
 
 }  // namespace upgrade

@@ -30,7 +30,7 @@ enum class FailureClass { kWarning, kError, kSilent, kUnguarded };
 // One statement given as its lines; the lines travel together, each followed by CR LF.
 using Lines = std::vector<std::string>;
 
-// "SELECT * FROM sysobjects WHERE name='" + name + "'"
+// "SELECT * FROM sysobjects WHERE name='" + name + "'", with the name's single quotes doubled.
 std::string ExistenceProbeText(std::string_view name);
 
 class StatementRunner {

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "db/connection.h"
+#include "schema/primitives.h"
 #include "schema/statement_runner.h"
 #include "ui/ui.h"
 
@@ -24,7 +25,7 @@ int GaugeValue(int32_t counter, int32_t total);
 class Catalogue {
  public:
   // None of the references is owned; all must outlive the catalogue.
-  Catalogue(db::Connection& client, schema::StatementRunner& runner, ui::Ui& ui);
+  Catalogue(db::Connection& client, schema::StatementRunner& runner, schema::Primitives& primitives, ui::Ui& ui);
   Catalogue(const Catalogue&) = delete;
   Catalogue& operator=(const Catalogue&) = delete;
 
@@ -39,6 +40,7 @@ class Catalogue {
 
   db::Connection& client_;
   schema::StatementRunner& runner_;
+  schema::Primitives& primitives_;
   ui::Ui& ui_;
   int32_t counter_ = 1;
   int32_t total_ = kProgressTotal;

@@ -1,0 +1,28 @@
+// What every catalogue stage works with, and the stages in their order. Each stage lives in a source of
+// its own and reads like its step list: one block per step, in order.
+#ifndef CLUBIQA_UPGRADE_STAGES_H_
+#define CLUBIQA_UPGRADE_STAGES_H_
+
+#include <functional>
+
+#include "schema/primitives.h"
+#include "schema/statement_runner.h"
+
+namespace upgrade {
+
+struct Stage {
+  schema::StatementRunner& runner;
+  schema::Primitives& primitives;
+  std::function<void()> progress;  // one progress step of the catalogue
+
+  void Progress() const { progress(); }
+};
+
+// Club flags, member bank fields and bookkeeping keys.
+void RunStageA(const Stage& stage);
+// Chart-of-accounts and tax-key templates, indexes and conversions of the bookkeeping table.
+void RunStageB(const Stage& stage);
+
+}  // namespace upgrade
+
+#endif  // CLUBIQA_UPGRADE_STAGES_H_
