@@ -54,11 +54,13 @@ void StatementRunner::BatchText(std::string_view text, FailureClass failure_clas
   RunLines(failure_class);
 }
 
-// A guarded batch reports its failure by class and never lets it leave: the caller always goes on.
+// A guarded batch reports its failure by class and never lets it leave: the caller always goes on. A batch
+// handed kUnguarded by mistake passes its failure on rather than dropping it unseen.
 void StatementRunner::RunLines(FailureClass failure_class) {
   try {
     qry_upd_.ExecuteLines(qry_upd_lines_);
   } catch (const db::Error& e) {
+    if (failure_class == FailureClass::kUnguarded) throw;
     Report(failure_class, e.what());
   }
 }
@@ -81,10 +83,10 @@ void StatementRunner::Direct(std::initializer_list<std::string_view> pieces, Fai
 bool StatementRunner::CreateTableIfMissing(std::string_view table, const std::vector<Lines>& statements,
                                            FailureClass failure_class) {
   const bool missing = !Exists(table);
+  qry_sel_.Close();  // the statements do not need the probe's rows; closed now it stays closed on any way out
   if (missing) {
     for (const Lines& statement : statements) Batch(statement, failure_class);
   }
-  qry_sel_.Close();
   return missing;
 }
 

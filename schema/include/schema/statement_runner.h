@@ -46,7 +46,7 @@ class StatementRunner {
   db::Query& Probe(std::string select);
 
   // Guarded batch from lines (each followed by CR LF) or from one whole text (split into lines at CR LF,
-  // lone CR or lone LF first). `failure_class` must not be kUnguarded.
+  // lone CR or lone LF first). `failure_class` must not be kUnguarded (such a batch would pass its db::Error on).
   void Batch(const Lines& lines, FailureClass failure_class);
   void BatchText(std::string_view text, FailureClass failure_class);
 
