@@ -1,19 +1,37 @@
 #include "demo_content.h"
 
+#include "fixture/old_release.h"
+
 namespace demo {
+namespace {
+
+// Small enough that the demo server builds in a moment, large enough that the upgrade has real work to do.
+constexpr int kDemoMembers = 300;
+
+fixture::Options ClubOptions(std::string_view database_name) {
+  fixture::Options options;
+  options.members = kDemoMembers;
+  if (database_name == "ZENTIX001") {
+    options.seed = 2;
+  } else if (database_name == "ZENTIX002") {
+    options.seed = 3;
+  } else if (database_name == "ZENTIXTMP1") {
+    options.seed = 4;
+  }
+  options.club_name = database_name == "ZENTIX002" ? "Ruderclub Seeblick e.V." : "TSV Bergheim 1896 e.V.";
+  return options;
+}
+
+}  // namespace
 
 std::vector<std::string> ClubDatabaseBatches(std::string_view database_name) {
-  const std::string club = database_name == "ZENTIX002" ? "Ruderclub Seeblick e.V." : "TSV Bergheim 1896 e.V.";
-  return {
-      "CREATE TABLE Mandstam (MandNr int NOT NULL CONSTRAINT PK_Mandstam PRIMARY KEY, Name1 varchar(40) NULL, "
-      "Strasse varchar(40) NULL, PLZ varchar(10) NULL, Ort varchar(40) NULL)",
-      "INSERT INTO Mandstam (MandNr, Name1, Strasse, PLZ, Ort) VALUES (1, '" + club +
-          "', 'Sportplatzweg 3', '79100', 'Freiburg')",
-      "CREATE TABLE Adresse (AdrNr int NOT NULL CONSTRAINT PK_Adresse PRIMARY KEY, Name varchar(40) NULL, "
-      "Vorname varchar(30) NULL, Eintritt datetime NULL)",
-      "INSERT INTO Adresse (AdrNr, Name, Vorname, Eintritt) VALUES (1, 'Becker', 'Anna', '01.03.1998'), "
-      "(2, 'Schäfer', 'Jürgen', '15.09.2004'), (3, 'Wolf', 'Miriam', '01.01.2015')",
-  };
+  const fixture::Options options = ClubOptions(database_name);
+  std::vector<std::string> batches = fixture::SchemaBatches(options);
+  // The rows go in one transaction: a commit per INSERT would make the build several times slower.
+  batches.push_back("BEGIN TRANSACTION");
+  for (std::string& batch : fixture::DataBatches(options)) batches.push_back(std::move(batch));
+  batches.push_back("COMMIT");
+  return batches;
 }
 
 std::vector<std::string> ArchiveBatches() {
