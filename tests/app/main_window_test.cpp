@@ -8,6 +8,7 @@
 #include <string>
 
 #include "db/layer_test_server.h"
+#include "fixture/old_release.h"
 #include "ui/recording_ui.h"
 
 namespace {
@@ -23,7 +24,19 @@ class MainWindowTest : public ::testing::Test {
   // also makes it a client database of its own.
   void SetUp() override {
     WriteSettings(kSettings);
-    server_.CreateDatabase("Zentix");
+    CreateClub("Zentix");
+  }
+
+  // A client database of the previous release with a few members.
+  void CreateClub(std::string_view name) {
+    fixture::Options options;
+    options.members = 20;
+    fixture::CreateOldReleaseDatabase(server_.base_dir() / db_test::kServerDir, name, options);
+  }
+
+  // The gauge of one complete catalogue run: from 1 up to 100, then back to 0.
+  static bool IsCompleteCatalogue(const std::string& gauge_log) {
+    return gauge_log.starts_with("gauge: 1\ngauge: 3\n") && gauge_log.ends_with("gauge: 100\ngauge: 0\n");
   }
 
   void WriteSettings(const std::string& text) {
@@ -53,7 +66,7 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, WithoutTheZentixDatabaseTheRunEndsAtTheListing) {
   server_.Admin("DROP DATABASE Zentix");
-  server_.CreateDatabase("ZENTIX001");
+  CreateClub("ZENTIX001");
   Run();
   EXPECT_EQ(ui_.Log(),
             "picture: ImageVanta\n"
@@ -70,7 +83,7 @@ TEST_F(MainWindowTest, WithoutTheZentixDatabaseTheRunEndsAtTheListing) {
 
 TEST_F(MainWindowTest, OnlyTemporaryClientDatabasesBesideZentixLeaveOnlyZentixToUpgrade) {
   server_.CreateDatabase("Vereinsarchiv");
-  server_.CreateDatabase("ZENTIXTMP1");
+  CreateClub("ZENTIXTMP1");
   server_.CreateDatabase("zentixtmp2");
   Run();
   EXPECT_EQ(ui_.Log("caption: "),
@@ -83,35 +96,42 @@ TEST_F(MainWindowTest, OnlyTemporaryClientDatabasesBesideZentixLeaveOnlyZentixTo
 }
 
 TEST_F(MainWindowTest, TwoClientDatabasesAreVisitedInTurnAndTemporaryOnesAreSkipped) {
-  server_.CreateDatabase("ZENTIX001");
-  server_.CreateDatabase("ZENTIXTMP1");
-  server_.CreateDatabase("zentix002");
+  CreateClub("ZENTIX001");
+  CreateClub("ZENTIXTMP1");
+  CreateClub("zentix002");
   server_.CreateDatabase("Vereinsarchiv");
   Run();
-  const std::string one_catalogue =
-      "messages\n"
-      "cursor: wait\n"
-      "gauge: 1\n"
-      "cursor: default\n"
-      "gauge: 100\n"
-      "gauge: 0\n";
-  EXPECT_EQ(ui_.Log(),
-            "picture: ImageVanta\n"
+  EXPECT_EQ(ui_.Log("caption: "),
             "caption: Clubiqa vanta - SQL Update\n"
-            "messages\n"
-            "caption: Zentix/Clubiqa vanta - SQL Update\n" +
-                one_catalogue + "caption: ZENTIX001/Clubiqa vanta - SQL Update\n" + one_catalogue +
-                "caption: zentix002/Clubiqa vanta - SQL Update\n" + one_catalogue +
-                "caption: Clubiqa vanta - SQL Update\n"
-                "box Informationen: UPDATE erfolgreich ausgeführt!\n"
-                "close\n");
+            "caption: Zentix/Clubiqa vanta - SQL Update\n"
+            "caption: ZENTIX001/Clubiqa vanta - SQL Update\n"
+            "caption: zentix002/Clubiqa vanta - SQL Update\n"
+            "caption: Clubiqa vanta - SQL Update\n");
+  EXPECT_EQ(ui_.Log("box "), "box Informationen: UPDATE erfolgreich ausgeführt!\n");
+  // Each database's catalogue moves the gauge from 1 to 100 and back to 0, the second starting afresh.
+  const std::string log = ui_.Log();
+  const size_t first = log.find("caption: ZENTIX001/");
+  const size_t second = log.find("caption: zentix002/");
+  const size_t end = log.find("caption: Clubiqa vanta - SQL Update\nbox ");
+  auto gauges = [&](size_t from, size_t to) {
+    std::string result;
+    std::string_view rest(log.data() + from, to - from);
+    for (size_t at = rest.find("gauge: "); at != std::string_view::npos; at = rest.find("gauge: ", at + 1)) {
+      result += std::string(rest.substr(at, rest.find('\n', at) + 1 - at));
+    }
+    return result;
+  };
+  EXPECT_TRUE(IsCompleteCatalogue(gauges(first, second))) << gauges(first, second);
+  EXPECT_TRUE(IsCompleteCatalogue(gauges(second, end))) << gauges(second, end);
+  EXPECT_EQ(ui_.Log().substr(ui_.Log().size() - 6), "close\n");
+  EXPECT_EQ(ui_.cursor(), ui::Cursor::kDefault);
   EXPECT_EQ(window_.database().CurrentCatalog(), "zentix002");
   EXPECT_TRUE(window_.database().ADOConnection().connected());  // stays open on the last database
 }
 
 TEST_F(MainWindowTest, AFailingSwitchIsReportedAndTheRunGoesOnWithTheNextDatabase) {
-  server_.CreateDatabase("ZENTIX001");
-  server_.CreateDatabase("ZENTIX002");
+  CreateClub("ZENTIX001");
+  CreateClub("ZENTIX002");
   Corrupt("ZENTIX001");
   Run();
   const std::string log = ui_.Log();
@@ -160,8 +180,35 @@ TEST_F(MainWindowTest, AMissingSettingsFileFailsWithProviderError) {
   EXPECT_TRUE(window_.run_failed());
 }
 
+TEST_F(MainWindowTest, AnUnguardedFailureEndsTheRunInTheFirstDatabaseAndLeavesTheOthersUntouched) {
+  fixture::Options broken;
+  broken.members = 20;
+  broken.primary_key_f5dat = false;  // the rebuild of the tax-key table's key cannot drop it
+  fixture::CreateOldReleaseDatabase(server_.base_dir() / db_test::kServerDir, "ZENTIX001", broken);
+  CreateClub("ZENTIX002");
+  Run();
+  ASSERT_EQ(ui_.boxes().size(), 1u) << ui_.Log("box ");
+  EXPECT_EQ(ui_.boxes()[0].kind, ui::BoxKind::kUnhandled);
+  EXPECT_EQ(ui_.boxes()[0].text, "'PK_F5DAT' is not a constraint.");
+  EXPECT_EQ(ui_.caption(), "ZENTIX001/Clubiqa vanta - SQL Update");  // the window keeps what it showed
+  EXPECT_EQ(ui_.gauge(), 21);
+  EXPECT_FALSE(ui_.closed());
+  EXPECT_TRUE(window_.run_failed());
+  EXPECT_EQ(ui_.Log().find("caption: ZENTIX002/"), std::string::npos);
+
+  // ZENTIX002 was never touched: it still lacks the first column the catalogue adds.
+  engine::OpenOptions options;
+  options.data_source = server_.base_dir() / db_test::kServerDir;
+  options.initial_catalog = "ZENTIX002";
+  auto session = engine::Session::Open(options);
+  engine::BatchResult result = session->Execute(
+      "SELECT COUNT(*) FROM Information_Schema.Columns WHERE Table_Name='Mandstam' AND "
+      "Column_Name='VereinUebUntgliedAbt'");
+  EXPECT_EQ(result.FirstRows()->rows.at(0).at(0).ToString(), "0");
+}
+
 TEST_F(MainWindowTest, ASecondActivationStartsNoSecondRun) {
-  server_.CreateDatabase("ZENTIX001");
+  CreateClub("ZENTIX001");
   Run();
   const std::string first = ui_.Log();
   ui_.ClearEvents();
@@ -172,7 +219,7 @@ TEST_F(MainWindowTest, ASecondActivationStartsNoSecondRun) {
 }
 
 TEST_F(MainWindowTest, ACloseRequestDuringTheRunLetsTheRunFinishWithBoxesClosingAtOnce) {
-  server_.CreateDatabase("ZENTIX001");
+  CreateClub("ZENTIX001");
   ui_.RequestCloseAt(1);  // taken up when the run first processes window messages
   Run();
   EXPECT_EQ(ui_.Log("box "), "box Informationen: UPDATE erfolgreich ausgeführt! [closed at once]\n");
@@ -181,8 +228,8 @@ TEST_F(MainWindowTest, ACloseRequestDuringTheRunLetsTheRunFinishWithBoxesClosing
 }
 
 TEST_F(MainWindowTest, TheSettingsFileIsReadAgainAtEverySwitch) {
-  server_.CreateDatabase("ZENTIX001");
-  server_.CreateDatabase("ZENTIX002");
+  CreateClub("ZENTIX001");
+  CreateClub("ZENTIX002");
   Run();
   // The client connection was set up from the file with the client item order.
   EXPECT_EQ(window_.database().ADOConnection().connection_string(),
