@@ -1,0 +1,159 @@
+// Whole upgrade runs over client databases of the previous release: what a first run leaves behind, that a
+// second run only probes and changes nothing, and that unusual database names are upgraded like any other.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "db/access_test_support.h"
+#include "fixture/old_release.h"
+#include "ui/recording_ui.h"
+
+namespace {
+
+using db_test::AccessServer;
+using db_test::TraceEntry;
+
+class UpgradeRunTest : public ::testing::Test {
+ protected:
+  UpgradeRunTest() {
+    server_.WriteSettings("[Datenbank]\r\nProvider=Clubiqa.Embedded\r\nData Source=server\r\nUser ID=sa\r\n");
+    CreateClub("Zentix", 0);
+  }
+
+  void CreateClub(std::string_view name, int members) {
+    fixture::Options options;
+    options.members = members;
+    fixture::CreateOldReleaseDatabase(server_.server_dir(), name, options);
+  }
+
+  // One program start: a fresh main window activated once. Returns what the user saw.
+  ui::RecordingUi Run() {
+    ui::RecordingUi ui;
+    app::MainWindow window(ui, server_.base_dir());
+    window.Activate();
+    return ui;
+  }
+
+  std::vector<TraceEntry> Trace() const {
+    std::vector<TraceEntry> entries;
+    std::ifstream in(server_.server_dir() / "trace.jsonl");
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty()) entries.push_back(db_test::trace_detail::ParseTraceLine(line));
+    }
+    return entries;
+  }
+
+  // Runs `sql` on `database` and renders the rows, one line each, values separated by "|".
+  std::string Query(std::string_view database, std::string_view sql) {
+    engine::OpenOptions options;
+    options.data_source = server_.server_dir();
+    options.initial_catalog = database;
+    auto session = engine::Session::Open(options);
+    engine::BatchResult result = session->Execute(sql);
+    if (const engine::Message* error = result.FirstError()) return "error: " + error->text;
+    std::string text;
+    for (const auto& row : result.FirstRows()->rows) {
+      for (size_t i = 0; i < row.size(); ++i) text += (i ? "|" : "") + (row[i].is_null() ? "NULL" : row[i].ToString());
+      text += "\n";
+    }
+    return text;
+  }
+
+  // Every row of every table of `database`, tables in name order.
+  std::string Dump(std::string_view database) {
+    std::string text;
+    const std::string tables = Query(database, "SELECT name FROM sysobjects WHERE xtype='U' ORDER BY name");
+    for (size_t start = 0, end; (end = tables.find('\n', start)) != std::string::npos; start = end + 1) {
+      const std::string table = tables.substr(start, end - start);
+      text += "[" + table + "]\n" + Query(database, "SELECT * FROM [" + table + "]");
+    }
+    return text;
+  }
+
+  AccessServer server_;
+};
+
+TEST_F(UpgradeRunTest, AFirstRunConvertsTheOldReleaseWithoutAnyBox) {
+  CreateClub("ZENTIX001", 40);
+  const ui::RecordingUi ui = Run();
+  EXPECT_EQ(ui.Log("box "), "box Informationen: UPDATE erfolgreich ausgeführt!\n");
+
+  namespace show = fixture::showcase;
+  // One function row per member whose function is not NULL; the empty one is copied too.
+  EXPECT_EQ(Query("ZENTIX001", "SELECT AdrNr, Funktion, Nr FROM AdrFunktion WHERE AdrNr <= 4 ORDER BY AdrNr"),
+            std::to_string(show::kChairman) + "|Vorsitzender|1\n" + std::to_string(show::kTreasurer) +
+                "|Kassenwart|1\n" + std::to_string(show::kFunctionEmpty) + "||1\n");
+  // Old four-digit tax keys are gone from both tables; every tax-key row has its own running number.
+  EXPECT_EQ(Query("ZENTIX001", "SELECT COUNT(*) FROM F5Dat WHERE STEUERSCHL IN (1190, 1170, 1070, 1160)"), "0\n");
+  EXPECT_EQ(Query("ZENTIX001", "SELECT COUNT(*) FROM F5Kont WHERE STSCHL IN (1190, 1170, 1070, 1160)"), "0\n");
+  EXPECT_EQ(Query("ZENTIX001", "SELECT COUNT(*) - COUNT(DISTINCT LfdNr) FROM F5Dat"), "0\n");
+  // Postings: search texts and parents filled.
+  EXPECT_EQ(
+      Query("ZENTIX001", "SELECT LfdNr, SUCHTEXT FROM F5BEW4 WHERE BUCHJAHR = 2013 AND LfdNr <= 4 ORDER BY LfdNr"),
+      "1|HAUPT\n2|HAUPT\n3|HAUPT\n4|SPENDE\n");
+  EXPECT_EQ(Query("ZENTIX001", "SELECT COUNT(*) FROM F5BEW4 WHERE Parent IS NULL OR ISNULL(SuchText,'')=''"), "0\n");
+  EXPECT_EQ(Query("ZENTIX001", "SELECT COUNT(*) FROM GuVKennz"), "13\n");
+  EXPECT_EQ(Query("ZENTIX001",
+                  "SELECT COUNT(*) FROM sysobjects WHERE xtype='U' AND (name LIKE 'F5KontM%' OR name LIKE "
+                  "'F5KontS%' OR name LIKE 'F5KontK%' OR name LIKE 'F5DatM%' OR name LIKE 'F5DatS%' OR name LIKE "
+                  "'F5DatK%')"),
+            "14\n");
+}
+
+TEST_F(UpgradeRunTest, ASecondRunOnlyProbesAndRunsTheEveryRunStatementsAndChangesNoData) {
+  CreateClub("ZENTIX001", 40);
+  Run();
+  const std::string before = Dump("ZENTIX001");
+  const size_t first_run_batches = Trace().size();
+  const ui::RecordingUi ui = Run();
+  EXPECT_EQ(ui.Log("box "), "box Informationen: UPDATE erfolgreich ausgeführt!\n");
+  EXPECT_EQ(Dump("ZENTIX001"), before);
+
+  const std::vector<std::string> every_run = {
+      "UPDATE F5Kont SET STSCHL=19 WHERE STSCHL=1190",
+      "UPDATE F5Kont SET STSCHL=17 WHERE STSCHL=1170",
+      "UPDATE F5Kont SET STSCHL=7 WHERE STSCHL=1070",
+      "UPDATE F5Kont SET STSCHL=16 WHERE STSCHL=1160",
+      "UPDATE F5BEW4 SET SuchText='HAUPT' WHERE ISNULL(SuchText,'')=''\r\n",
+      "UPDATE F5BEW4 SET Parent=-1 WHERE Parent IS NULL\r\n",
+  };
+  const std::vector<TraceEntry> trace = Trace();
+  std::vector<std::string> changes;
+  for (size_t i = first_run_batches; i < trace.size(); ++i) {
+    const TraceEntry& entry = trace[i];
+    EXPECT_EQ(entry.error, 0) << entry.sql;
+    if (entry.sql.starts_with("SELECT ")) continue;
+    changes.push_back(entry.db + ": " + db_test::Visible(entry.sql) + " -> " + std::to_string(entry.rows));
+  }
+  std::vector<std::string> expected;
+  for (const char* database : {"Zentix", "ZENTIX001"}) {
+    for (const std::string& sql : every_run) expected.push_back(database + (": " + db_test::Visible(sql)) + " -> 0");
+  }
+  EXPECT_EQ(changes, expected);
+}
+
+TEST_F(UpgradeRunTest, DatabaseNamesWithAQuoteOrABlankAreUpgradedLikeAnyOther) {
+  CreateClub("ZENTIX'01", 20);
+  CreateClub("ZENTIX 02", 20);
+  const ui::RecordingUi ui = Run();
+  EXPECT_EQ(ui.Log("box "), "box Informationen: UPDATE erfolgreich ausgeführt!\n");
+  for (const char* database : {"ZENTIX'01", "ZENTIX 02"}) {
+    EXPECT_EQ(Query(database,
+                    "SELECT COUNT(*) FROM Information_Schema.Columns WHERE Table_Name='F5Dat' AND "
+                    "Column_Name IN ('Klasse', 'LfdNr')"),
+              "2\n")
+        << database;
+    EXPECT_EQ(Query(database, "SELECT COUNT(*) FROM GuVKennz"), "13\n") << database;
+  }
+  // The catalog's quote is doubled inside the column probe's literal.
+  bool probed = false;
+  for (const TraceEntry& entry : Trace()) {
+    probed |= entry.sql.find("Table_Catalog='ZENTIX''01' AND") != std::string::npos;
+  }
+  EXPECT_TRUE(probed);
+}
+
+}  // namespace
