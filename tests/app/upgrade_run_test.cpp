@@ -81,6 +81,17 @@ TEST_F(UpgradeRunTest, AFirstRunConvertsTheOldReleaseWithoutAnyBox) {
   const ui::RecordingUi ui = Run();
   EXPECT_EQ(ui.Log("box "), "box Informationen: UPDATE erfolgreich ausgeführt!\n");
 
+  // Per database the gauge climbs by the progress steps of stages A (to 58) and B (to 78), then the end
+  // actions set 100 and 0.
+  const std::string one_database =
+      "1 3 4 6 7 8 10 11 12 14 15 17 18 19 21 22 24 25 26 28 29 31 32 33 35 36 38 39 40 42 43 44 46 47 49 50 51 53 54 "
+      "56 57 58 60 61 62 64 65 67 68 69 71 72 74 75 76 78 100 0 ";
+  std::string gauge;
+  for (const std::string& event : ui.events()) {
+    if (event.starts_with("gauge: ")) gauge += event.substr(7) + " ";
+  }
+  EXPECT_EQ(gauge, one_database + one_database);  // Zentix, then ZENTIX001
+
   namespace show = fixture::showcase;
   // One function row per member whose function is not NULL; the empty one is copied too.
   EXPECT_EQ(Query("ZENTIX001", "SELECT AdrNr, Funktion, Nr FROM AdrFunktion WHERE AdrNr <= 4 ORDER BY AdrNr"),
