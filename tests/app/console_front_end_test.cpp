@@ -59,6 +59,17 @@ TEST_F(ConsoleRunTest, AFailureThatEndsTheRunPrintsBothBoxesAndExitsNonZero) {
             "[Clubiqa vanta - SQL Update] The SQL Server provider 'SQLOLEDB.1' is not available in this build.\n");
 }
 
+TEST_F(ConsoleRunTest, AnUnguardedFailureInTheCatalogueExitsNonZeroWithoutTheCompletionMessage) {
+  fixture::Options options;
+  options.members = 10;
+  options.primary_key_f5dat = false;
+  fixture::CreateOldReleaseDatabase(server_.base_dir() / db_test::kServerDir, "Zentix", options);
+  EXPECT_EQ(Run("[Datenbank]\nProvider=Clubiqa.Embedded\nData Source=server\n"), 1);
+  const std::string out = out_.str();
+  EXPECT_TRUE(out.ends_with("[Clubiqa vanta - SQL Update] 'PK_F5DAT' is not a constraint.\n")) << out;
+  EXPECT_EQ(out.find("UPDATE erfolgreich"), std::string::npos) << out;
+}
+
 TEST(ConsoleFrontEndTest, TheGaugeIsClampedAndPrintedOnlyWhenItChanges) {
   std::ostringstream out;
   auto front_end = app::MakeConsoleFrontEnd(out, false);
