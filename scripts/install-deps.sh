@@ -9,8 +9,8 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
-  libfltk1.3-dev fluid libjpeg62-turbo-dev
-  xvfb xauth x11-apps xdotool
+  libfltk1.3-dev libjpeg62-turbo-dev
+  xvfb x11-apps xdotool
 )
 packages+=("$@")
 
