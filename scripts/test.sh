@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # The whole test run, as CI does it: install what is missing, then build and run ctest with the
-# release preset (build-release/: optimised as shipped, no debug information, which keeps the build
-# short) and with the debug preset (build-debug/, ASan + UBSan), then fuzz the
+# default preset (build/) and with the debug preset (build-debug/, ASan + UBSan), then fuzz the
 # parser for a few seconds with clang's libFuzzer (build-fuzz/). Stops at the first failure with
 # a non-zero exit code.
 set -euo pipefail
@@ -50,7 +49,7 @@ fuzz_parser() {
     -dict=tests/engine/fuzz/tsql.dict -artifact_prefix="$dir/" "$dir/corpus" tests/engine/fuzz/corpus
 }
 
-run_preset release build-release
+run_preset default build
 run_preset debug build-debug
 fuzz_parser
 
