@@ -128,7 +128,7 @@ LookupResult LookupOneSide(const Side& side, const fs::path& dir, int rows, int 
 constexpr const char* kAlterSql = "ALTER TABLE Mitglieder ADD NewCol varchar(40) NULL";
 
 ChildResult CheckedChild(const std::function<double()>& work, const std::string& what) {
-  ChildResult result = RunInChild(work);
+  ChildResult result = RunMeasuredInChild(work);
   if (!result.ok) throw std::runtime_error(what + ": " + result.error);
   return result;
 }

@@ -1,5 +1,5 @@
-// Runs a piece of the benchmark in a child process, so that its peak resident set size is its own
-// and not the parent's high-water mark. POSIX only (fork, getrusage), like the benchmark itself.
+// Runs a measured piece of the engine benchmark in a child process of its own (see child_process.h), so
+// that its peak resident set size is its own. POSIX only, like the benchmark itself.
 #pragma once
 
 #include <functional>
@@ -14,8 +14,7 @@ struct ChildResult {
   std::string error;
 };
 
-// Forks, runs `work` in the child (it returns the seconds it measured; an exception is reported
-// as the error) and waits for it. Flushes stdout first so that nothing is printed twice.
-ChildResult RunInChild(const std::function<double()>& work);
+// Runs `work` (it returns the seconds it measured itself; an exception is reported as the error) in a child.
+ChildResult RunMeasuredInChild(const std::function<double()>& work);
 
 }  // namespace bench

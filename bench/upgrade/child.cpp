@@ -1,103 +1,30 @@
 #include "child.h"
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <cstdlib>
+#include <string>
 
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <exception>
+#include "child_process.h"
 
 namespace bench_upgrade {
-namespace {
 
-// Sent back through a pipe in one write; plain data.
-struct Report {
-  int ok = 0;
-  int boxes = 0;
-  int failed = 0;
-  double seconds = 0;
-  long max_rss_kib = 0;
-  char text[480] = {};
-};
-
-[[noreturn]] void ChildMain(int fd, const std::function<void(PhaseOutcome&)>& phase) {
-  Report report;
-  PhaseOutcome outcome;
-  const auto start = std::chrono::steady_clock::now();
-  try {
-    phase(outcome);
-    report.ok = 1;
-    std::snprintf(report.text, sizeof report.text, "%s", outcome.note.c_str());
-  } catch (const std::exception& e) {
-    std::snprintf(report.text, sizeof report.text, "%s", e.what());
-  }
-  report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  report.boxes = outcome.boxes;
-  report.failed = outcome.failed ? 1 : 0;
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  report.max_rss_kib = usage.ru_maxrss;  // Linux reports KiB
-  const ssize_t written = write(fd, &report, sizeof report);
-  close(fd);
-  // _exit: the parent's buffers and atexit handlers belong to the parent.
-  _exit(written == static_cast<ssize_t>(sizeof report) ? 0 : 1);
-}
-
-bool ReadReport(int fd, Report& report) {
-  size_t got = 0;
-  auto* bytes = reinterpret_cast<char*>(&report);
-  while (got < sizeof report) {
-    const ssize_t n = read(fd, bytes + got, sizeof report - got);
-    if (n <= 0) return false;
-    got += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
-
+// The outcome travels as "<boxes> <failed> <note>".
 ChildResult RunInChild(const std::function<void(PhaseOutcome& outcome)>& phase) {
+  const bench::ChildReport report = bench::RunInChild([&phase] {
+    PhaseOutcome outcome;
+    phase(outcome);
+    return std::to_string(outcome.boxes) + " " + (outcome.failed ? "1" : "0") + " " + outcome.note;
+  });
   ChildResult result;
-  int fds[2];
-  if (pipe(fds) != 0) {
-    result.error = std::strerror(errno);
-    return result;
-  }
-  std::fflush(stdout);
-  std::fflush(stderr);
-  const pid_t pid = fork();
-  if (pid < 0) {
-    result.error = std::strerror(errno);
-    close(fds[0]);
-    close(fds[1]);
-    return result;
-  }
-  if (pid == 0) {
-    close(fds[0]);
-    ChildMain(fds[1], phase);
-  }
-  close(fds[1]);
-  Report report;
-  const bool got = ReadReport(fds[0], report);
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!got) {
-    result.error = "the child process ended without a report (status " + std::to_string(status) + ")";
-    return result;
-  }
-  result.ok = report.ok != 0;
+  result.ok = report.ok;
   result.seconds = report.seconds;
-  result.peak_rss_mib = static_cast<double>(report.max_rss_kib) / 1024.0;
-  result.outcome.boxes = report.boxes;
-  result.outcome.failed = report.failed != 0;
-  if (result.ok) {
-    result.outcome.note = report.text;
-  } else {
-    result.error = report.text;
+  result.peak_rss_mib = report.peak_rss_mib;
+  result.error = report.error;
+  if (report.ok) {
+    char* rest = nullptr;
+    result.outcome.boxes = static_cast<int>(std::strtol(report.text.c_str(), &rest, 10));
+    result.outcome.failed = std::strtol(rest, &rest, 10) != 0;
+    if (*rest == ' ') ++rest;
+    result.outcome.note = rest;
   }
   return result;
 }
