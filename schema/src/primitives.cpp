@@ -5,16 +5,6 @@
 
 namespace schema {
 
-std::string QuoteDoubled(std::string_view text) {
-  std::string result;
-  result.reserve(text.size());
-  for (char c : text) {
-    result.push_back(c);
-    if (c == '\'') result.push_back('\'');
-  }
-  return result;
-}
-
 std::string ColumnProbeText(std::string_view catalog, std::string_view table, std::string_view column) {
   return "SELECT * FROM Information_Schema.Columns" + (" WHERE Table_Catalog='" + QuoteDoubled(catalog) + "' AND") +
          " Table_Schema='dbo' AND" + (" Table_Name='" + QuoteDoubled(table) + "' AND") +

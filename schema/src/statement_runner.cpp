@@ -9,13 +9,18 @@
 
 namespace schema {
 
-std::string ExistenceProbeText(std::string_view name) {
-  std::string text = "SELECT * FROM sysobjects WHERE name='";
-  for (char c : name) {
-    text.push_back(c);
-    if (c == '\'') text.push_back('\'');  // a quote inside the name stays inside the literal
+std::string QuoteDoubled(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (char c : text) {
+    result.push_back(c);
+    if (c == '\'') result.push_back('\'');
   }
-  return text + "'";
+  return result;
+}
+
+std::string ExistenceProbeText(std::string_view name) {
+  return "SELECT * FROM sysobjects WHERE name='" + QuoteDoubled(name) + "'";
 }
 
 StatementRunner::StatementRunner(db::Connection& connection, ui::Ui& ui)

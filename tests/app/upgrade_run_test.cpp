@@ -37,14 +37,7 @@ class UpgradeRunTest : public ::testing::Test {
     return ui;
   }
 
-  std::vector<TraceEntry> Trace() const {
-    std::vector<TraceEntry> entries;
-    std::ifstream in(server_.server_dir() / "trace.jsonl");
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty()) entries.push_back(db_test::trace_detail::ParseTraceLine(line));
-    }
-    return entries;
-  }
+  std::vector<TraceEntry> Trace() const { return server_.Trace(); }
 
   // Runs `sql` on `database` and renders the rows, one line each, values separated by "|".
   std::string Query(std::string_view database, std::string_view sql) {

@@ -99,6 +99,16 @@ inline TraceEntry ParseTraceLine(std::string_view line) {
 
 }  // namespace trace_detail
 
+// Every batch of a trace.jsonl, in order; nothing when the file does not exist.
+inline std::vector<TraceEntry> ReadTrace(const std::filesystem::path& file) {
+  std::vector<TraceEntry> entries;
+  std::ifstream in(file, std::ios::binary);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty()) entries.push_back(trace_detail::ParseTraceLine(line));
+  }
+  return entries;
+}
+
 // Shows CR, LF and tabs, so that a whole trace reads as one line per batch and line ends can be compared.
 inline std::string Visible(std::string_view text) {
   std::string out;
@@ -146,13 +156,7 @@ class AccessServer : public TestServer {
   }
 
   // Every batch traced so far.
-  std::vector<TraceEntry> Trace() const {
-    std::vector<TraceEntry> entries;
-    std::ifstream in(server_dir() / "trace.jsonl", std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) entries.push_back(trace_detail::ParseTraceLine(line));
-    return entries;
-  }
+  std::vector<TraceEntry> Trace() const { return ReadTrace(server_dir() / "trace.jsonl"); }
 
   // The texts of every batch traced so far, in order.
   std::vector<std::string> TracedSql() const {

@@ -124,13 +124,7 @@ class ClientDatabase {
   }
 
   // Every batch traced since the last ClearTrace.
-  std::vector<db_test::TraceEntry> Trace() const {
-    std::vector<db_test::TraceEntry> entries;
-    std::ifstream in(server_dir() / "trace.jsonl", std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) entries.push_back(db_test::trace_detail::ParseTraceLine(line));
-    return entries;
-  }
+  std::vector<db_test::TraceEntry> Trace() const { return db_test::ReadTrace(server_dir() / "trace.jsonl"); }
   void ClearTrace() const {
     std::error_code ignored;
     std::filesystem::remove(server_dir() / "trace.jsonl", ignored);

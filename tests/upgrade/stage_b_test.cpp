@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "db/access_test_support.h"
 #include "db/command.h"
 #include "db/connection.h"
 #include "db/error.h"
-#include "db/layer_test_server.h"
 #include "db/query.h"
 #include "schema/primitives.h"
 #include "schema/statement_runner.h"
@@ -209,38 +209,10 @@ struct Sent {
   bool rejected = false;
 };
 
-// Reads the JSON string that starts at line[pos] (its opening quote) and leaves `pos` behind its end. The
-// trace escapes only quotes, backslashes and control characters.
-std::string JsonString(std::string_view line, size_t& pos) {
-  std::string text;
-  for (++pos; pos < line.size() && line[pos] != '"'; ++pos) {
-    if (line[pos] != '\\') {
-      text += line[pos];
-      continue;
-    }
-    char escape = line[++pos];
-    if (escape == 'u') {
-      text += static_cast<char>(std::stoi(std::string(line.substr(pos + 1, 4)), nullptr, 16));
-      pos += 4;
-    } else {
-      text += escape == 'n' ? '\n' : escape == 'r' ? '\r' : escape == 't' ? '\t' : escape;
-    }
-  }
-  ++pos;
-  return text;
-}
-
+// The statements of trace.jsonl, in order.
 std::vector<Sent> ReadTrace(const std::filesystem::path& file) {
   std::vector<Sent> sent;
-  std::ifstream in(file, std::ios::binary);
-  for (std::string line; std::getline(in, line);) {
-    size_t pos = line.find("\"sql\":");
-    if (pos == std::string::npos) continue;
-    pos += 6;
-    Sent statement{JsonString(line, pos)};
-    statement.rejected = line.find("\"error\":", pos) != std::string::npos;
-    sent.push_back(statement);
-  }
+  for (const db_test::TraceEntry& entry : db_test::ReadTrace(file)) sent.push_back({entry.sql, entry.error != 0});
   return sent;
 }
 

@@ -19,9 +19,6 @@
 
 namespace schema {
 
-// `text` with each single quote doubled, for pasting into a string literal.
-std::string QuoteDoubled(std::string_view text);
-
 // The probe of AddField: Information_Schema.Columns restricted to catalog, schema dbo, table and column.
 std::string ColumnProbeText(std::string_view catalog, std::string_view table, std::string_view column);
 // "ALTER TABLE dbo." + table + " ADD " + column + " " + " " + type + " " + size + " " + nullability

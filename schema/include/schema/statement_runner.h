@@ -30,6 +30,9 @@ enum class FailureClass { kWarning, kError, kSilent, kUnguarded };
 // One statement given as its lines; the lines travel together, each followed by CR LF.
 using Lines = std::vector<std::string>;
 
+// `text` with each single quote doubled, for pasting a name into a string literal of a probe.
+std::string QuoteDoubled(std::string_view text);
+
 // "SELECT * FROM sysobjects WHERE name='" + name + "'", with the name's single quotes doubled.
 std::string ExistenceProbeText(std::string_view name);
 
