@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake g++ python3
+  build-essential cmake g++ python3 ccache
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev

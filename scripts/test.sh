@@ -9,6 +9,12 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
+# ccache keys on the source and the compiler's arguments; with paths below the checkout made relative and
+# the build directory left out of the key, a fresh clone on this machine compiles only what changed.
+export CCACHE_BASEDIR="$PWD"
+export CCACHE_NOHASHDIR=1
+export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-10G}"
+
 tests_passed=0
 
 # Configures, builds and tests one preset; adds its test count to tests_passed.
