@@ -70,18 +70,20 @@ void StatementRunner::RunLines(FailureClass failure_class) {
   }
 }
 
-void StatementRunner::Direct(std::initializer_list<std::string_view> pieces, FailureClass failure_class) {
+bool StatementRunner::Direct(std::initializer_list<std::string_view> pieces, FailureClass failure_class) {
   std::string text;
   for (std::string_view piece : pieces) text += piece;
   qry_exec_.set_text(std::move(text));
   if (failure_class == FailureClass::kUnguarded) {
     qry_exec_.Execute();
-    return;
+    return true;
   }
   try {
     qry_exec_.Execute();
+    return true;
   } catch (const db::Error& e) {
     Report(failure_class, e.what());
+    return false;
   }
 }
 

@@ -10,6 +10,7 @@
 #include "db/access_test_support.h"
 #include "fixture/old_release.h"
 #include "ui/recording_ui.h"
+#include "upgrade/trace_outline.h"
 
 namespace {
 
@@ -74,11 +75,11 @@ TEST_F(UpgradeRunTest, AFirstRunConvertsTheOldReleaseWithoutAnyBox) {
   const ui::RecordingUi ui = Run();
   EXPECT_EQ(ui.Log("box "), "box Informationen: UPDATE erfolgreich ausgeführt!\n");
 
-  // Per database the gauge climbs by the progress steps of stages A (to 58) and B (to 78), then the end
-  // actions set 100 and 0.
+  // Per database the gauge climbs by the progress steps of stages A (to 58), B (to 78) and C (to 94), then the
+  // end actions set 100 and 0.
   const std::string one_database =
       "1 3 4 6 7 8 10 11 12 14 15 17 18 19 21 22 24 25 26 28 29 31 32 33 35 36 38 39 40 42 43 44 46 47 49 50 51 53 54 "
-      "56 57 58 60 61 62 64 65 67 68 69 71 72 74 75 76 78 100 0 ";
+      "56 57 58 60 61 62 64 65 67 68 69 71 72 74 75 76 78 79 81 82 83 85 86 88 89 90 92 93 94 100 0 ";
   std::string gauge;
   for (const std::string& event : ui.events()) {
     if (event.starts_with("gauge: ")) gauge += event.substr(7) + " ";
@@ -116,27 +117,60 @@ TEST_F(UpgradeRunTest, ASecondRunOnlyProbesAndRunsTheEveryRunStatementsAndChange
   EXPECT_EQ(ui.Log("box "), "box Informationen: UPDATE erfolgreich ausgeführt!\n");
   EXPECT_EQ(Dump("ZENTIX001"), before);
 
-  const std::vector<std::string> every_run = {
-      "UPDATE F5Kont SET STSCHL=19 WHERE STSCHL=1190",
-      "UPDATE F5Kont SET STSCHL=17 WHERE STSCHL=1170",
-      "UPDATE F5Kont SET STSCHL=7 WHERE STSCHL=1070",
-      "UPDATE F5Kont SET STSCHL=16 WHERE STSCHL=1160",
-      "UPDATE F5BEW4 SET SuchText='HAUPT' WHERE ISNULL(SuchText,'')=''\r\n",
-      "UPDATE F5BEW4 SET Parent=-1 WHERE Parent IS NULL\r\n",
-  };
+  // Per database, what the second run sent besides its probes: the statements of every run, the reference
+  // scripts among them. The two directory keys exist already and fail unseen.
+  const std::string every_run =
+      "UPDATE F5Kont SET STSCHL=19 WHERE STSCHL=1190\n"
+      "UPDATE F5Kont SET STSCHL=17 WHERE STSCHL=1170\n"
+      "UPDATE F5Kont SET STSCHL=7 WHERE STSCHL=1070\n"
+      "UPDATE F5Kont SET STSCHL=16 WHERE STSCHL=1160\n"
+      "UPDATE F5BEW4 SET SuchText='HAUPT' WHERE ISNULL(SuchText,'')=''<CR><LF>\n"
+      "UPDATE F5BEW4 SET Parent=-1 WHERE Parent IS NULL<CR><LF>\n"
+      "UPDATE F5Kasses SET KB='B' WHERE KB='K'<CR><LF>\n"
+      "UPDATE F5bew4s SET Stapel='Bankbuch' WHERE Stapel='Kassenbuch'<CR><LF>\n"
+      "UPDATE F5bew4sg SET Stapel='Bankbuch' WHERE Stapel='Kassenbuch'<CR><LF>\n"
+      "UPDATE F5bw4sga SET Stapel='Bankbuch' WHERE Stapel='Kassenbuch'<CR><LF>\n"
+      "UPDATE F5bw4sa SET Stapel='Bankbuch' WHERE Stapel='Kassenbuch'<CR><LF>\n"
+      "UPDATE F5bew4 SET DIALOG_STAP='B' WHERE DIALOG_STAP='K'<CR><LF>\n"
+      "UPDATE F5BuText SET [Text]='Aufnahmegebühren' WHERE [Text]='AUFNAHMEGEBÜHREN'\n"
+      "UPDATE F5BuText SET [Text]='Beitrag' WHERE [Text]='BEITRAG'\n"
+      "UPDATE F5BuText SET [Text]='Spende' WHERE [Text]='SPENDE'\n"
+      "UPDATE Adresse SET Telefon1=ISNULL(Vorwahl,'')+ + ISNULL(Telefon1,'')\n"
+      "UPDATE Adresse SET Vorwahl=NULL\n"
+      "script Memo1 (1315 batches)\n"
+      "script Memo2 (84 batches)\n"
+      "ALTER TABLE d_str ADD CONSTRAINT [PK_d_str] PRIMARY KEY CLUSTERED ([Nr]) ON [PRIMARY] -> error 2714\n"
+      "ALTER TABLE d_orte ADD CONSTRAINT [PK_d_orte] PRIMARY KEY CLUSTERED ([Nr]) ON [PRIMARY] -> error 2714\n"
+      "ALTER TABLE dbo.Kontakt ALTER COLUMN WordFile varchar(240) Null\n"
+      "ALTER TABLE dbo.Pass ALTER COLUMN Vorlage_V varchar(240) Null\n"
+      "ALTER TABLE dbo.Pass ALTER COLUMN Vorl_SB_V varchar(240) Null\n"
+      "ALTER TABLE dbo.Pass ALTER COLUMN Rechn_Ver varchar(240) Null\n"
+      "ALTER TABLE dbo.Pass ALTER COLUMN Liste_Verz varchar(240) Null\n"
+      "ALTER TABLE dbo.Pass ALTER COLUMN VORLAGE_SP varchar(240) Null\n"
+      "ALTER TABLE dbo.Adresse ALTER COLUMN Firma4 varchar(100) Null\n"
+      "script MemoFachv (3 batches)\n"
+      "script MemoSport (3 batches)\n"
+      "ALTER TABLE dbo.Adresse ALTER COLUMN Telefon3 varchar(240) Null\n"
+      "ALTER TABLE dbo.HyAdresse ALTER COLUMN Telefon3 varchar(240) Null\n"
+      "ALTER TABLE dbo.AdresseZukunft ALTER COLUMN Telefon3 varchar(240) Null\n"
+      "ALTER TABLE dbo.LogAdr ALTER COLUMN Telefon3 varchar(240) Null\n"
+      "script MemoFachWLSB (160 batches)\n";
   const std::vector<TraceEntry> trace = Trace();
-  std::vector<std::string> changes;
-  for (size_t i = first_run_batches; i < trace.size(); ++i) {
-    const TraceEntry& entry = trace[i];
-    EXPECT_EQ(entry.error, 0) << entry.sql;
-    if (entry.sql.starts_with("SELECT ")) continue;
-    changes.push_back(entry.db + ": " + db_test::Visible(entry.sql) + " -> " + std::to_string(entry.rows));
-  }
-  std::vector<std::string> expected;
   for (const char* database : {"Zentix", "ZENTIX001"}) {
-    for (const std::string& sql : every_run) expected.push_back(database + (": " + db_test::Visible(sql)) + " -> 0");
+    std::vector<TraceEntry> sent;
+    for (size_t i = first_run_batches; i < trace.size(); ++i) {
+      const TraceEntry& entry = trace[i];
+      if (entry.db != database || entry.sql.starts_with("SELECT ")) continue;
+      sent.push_back(entry);
+      // The conversions find nothing left to convert. The telephone merge rewrites every address with its own
+      // value, and the booking texts match their mixed-case form under the case-insensitive collation.
+      if (entry.sql.starts_with("UPDATE ") && !entry.sql.starts_with("UPDATE Adresse SET") &&
+          !entry.sql.starts_with("UPDATE F5BuText")) {
+        EXPECT_EQ(entry.rows, 0) << entry.sql;
+      }
+    }
+    EXPECT_EQ(upgrade_test::Outline(sent, {}), every_run) << database;
   }
-  EXPECT_EQ(changes, expected);
 }
 
 TEST_F(UpgradeRunTest, DatabaseNamesWithAQuoteOrABlankAreUpgradedLikeAnyOther) {

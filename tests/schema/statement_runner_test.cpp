@@ -149,9 +149,9 @@ TEST_F(StatementRunnerTest, UnguardedDirectCommandThrowsWithTheServersNumber) {
   EXPECT_EQ(ui_.Log(), "");
 }
 
-TEST_F(StatementRunnerTest, SilentDirectCommandDropsItsFailure) {
-  runner_.Direct({"DROP TABLE ", "Fehlt"}, FailureClass::kSilent);
-  runner_.Direct("CREATE TABLE Danach (a int)", FailureClass::kSilent);
+TEST_F(StatementRunnerTest, SilentDirectCommandDropsItsFailureAndSaysSo) {
+  EXPECT_FALSE(runner_.Direct({"DROP TABLE ", "Fehlt"}, FailureClass::kSilent));
+  EXPECT_TRUE(runner_.Direct("CREATE TABLE Danach (a int)", FailureClass::kSilent));
   EXPECT_EQ(ui_.Log(), "");
   EXPECT_EQ(server_.TraceLog(),
             "ZENTIX001: DROP TABLE Fehlt -> error 3701\n"

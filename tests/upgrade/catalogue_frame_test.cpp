@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "db/layer_test_server.h"
-#include "previous_release.h"
+#include "fixture/old_release.h"
 #include "schema/statement_runner.h"
 #include "ui/recording_ui.h"
 #include "upgrade/catalogue.h"
@@ -38,12 +38,12 @@ class CatalogueFrameTest : public ::testing::Test {
   schema::Primitives primitives_{runner_, current_catalog_};
   upgrade::Catalogue catalogue_{client_, runner_, primitives_, ui_};
 
-  // A client database with the previous release's tables: on an empty one the first stage's unguarded
-  // rebuild of the tax-key table would end the run.
+  // A client database with the previous release's base schema and no members: on an empty one the first
+  // stage's unguarded rebuild of the tax-key table would end the run.
   void OpenPreviousRelease() {
-    server_.CreateDatabase("ZENTIX001");
-    server_.Admin("USE ZENTIX001");
-    server_.Admin(upgrade_test::kPreviousReleaseTables);
+    fixture::Options options;
+    options.members = 0;
+    fixture::CreateOldReleaseDatabase(server_.base_dir() / db_test::kServerDir, "ZENTIX001", options);
     db_test::OpenOn(client_, server_, "ZENTIX001");
   }
 };

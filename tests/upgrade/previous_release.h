@@ -20,6 +20,7 @@
 #include "db/connection.h"
 #include "db/layer_test_server.h"
 #include "engine/engine.h"
+#include "fixture/old_release.h"
 
 namespace upgrade_test {
 
@@ -87,6 +88,13 @@ class ClientDatabase {
   void CreatePreviousRelease() {
     Run(kPreviousReleaseTables);
     Run(kPreviousReleaseRows);
+  }
+
+  // The whole base schema of the previous release with a club of `members` generated members.
+  void CreateOldRelease(int members) {
+    fixture::Options options;
+    options.members = members;
+    fixture::Populate(*reader_, options);
   }
 
   // Runs `batch` on ZENTIX001 untraced; fails the test on an error.

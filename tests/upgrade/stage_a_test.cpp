@@ -64,10 +64,12 @@ class StageATest : public ::testing::Test {
   // Stage A alone, with the catalogue's progress step; each progress step is remembered by the number of
   // batches traced before it.
   void RunStageA() {
-    const upgrade::Stage stage{runner_, primitives_, [this] {
+    const upgrade::Stage stage{runner_, primitives_,
+                               [this] {
                                  progress_positions_.push_back(database_.Trace().size());
                                  catalogue_.ProgressStep();
-                               }};
+                               },
+                               upgrade::EmbeddedTextBlocks()};
     upgrade::RunStageA(stage);
   }
 

@@ -391,7 +391,8 @@ class StageBTest : public ::testing::Test {
   schema::Primitives primitives_{runner_, current_catalog_};
   // Per progress step, how many statements had been sent before it.
   std::vector<size_t> progress_before_;
-  upgrade::Stage stage_{runner_, primitives_, [this] { progress_before_.push_back(ReadTrace(TracePath()).size()); }};
+  upgrade::Stage stage_{runner_, primitives_, [this] { progress_before_.push_back(ReadTrace(TracePath()).size()); },
+                        upgrade::EmbeddedTextBlocks()};
   std::vector<Sent> sent_;
 
  private:

@@ -38,9 +38,10 @@ void Catalogue::ProgressStep() {
 }
 
 void Catalogue::RunStages() {
-  Stage stage{runner_, primitives_, [this] { ProgressStep(); }};
+  Stage stage{runner_, primitives_, [this] { ProgressStep(); }, EmbeddedTextBlocks()};
   RunStageA(stage);
   RunStageB(stage);
+  RunStageC(stage);
 }
 
 }  // namespace upgrade

@@ -7,6 +7,7 @@
 
 #include "schema/primitives.h"
 #include "schema/statement_runner.h"
+#include "upgrade/text_blocks.h"
 
 namespace upgrade {
 
@@ -14,6 +15,7 @@ struct Stage {
   schema::StatementRunner& runner;
   schema::Primitives& primitives;
   std::function<void()> progress;  // one progress step of the catalogue
+  const TextBlocks& blocks;        // the reference scripts the stages run
 
   void Progress() const { progress(); }
 };
@@ -22,6 +24,8 @@ struct Stage {
 void RunStageA(const Stage& stage);
 // Chart-of-accounts and tax-key templates, indexes and conversions of the bookkeeping table.
 void RunStageB(const Stage& stage);
+// Federations, sports, invoices and transfers, with the reference scripts reloaded.
+void RunStageC(const Stage& stage);
 
 }  // namespace upgrade
 

@@ -54,9 +54,10 @@ class StatementRunner {
   void BatchText(std::string_view text, FailureClass failure_class);
 
   // Direct command: the pieces joined end to end without separators. `failure_class` is kUnguarded or
-  // kSilent.
-  void Direct(std::initializer_list<std::string_view> pieces, FailureClass failure_class);
-  void Direct(std::string_view text, FailureClass failure_class) { Direct({text}, failure_class); }
+  // kSilent. Returns false when a [silent] failure was dropped, so that a caller can keep later statements
+  // from acting on a change that did not happen.
+  bool Direct(std::initializer_list<std::string_view> pieces, FailureClass failure_class);
+  bool Direct(std::string_view text, FailureClass failure_class) { return Direct({text}, failure_class); }
 
   // Existence probe on `table`; when missing, each statement as its own [warning] batch (or the class given),
   // in order, a failing one not stopping the next. qrySel is closed afterwards. Returns true when the table

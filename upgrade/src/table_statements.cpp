@@ -1,0 +1,25 @@
+// Create and key statements of the tables the stages create (see table_statements.h).
+#include "table_statements.h"
+
+#include <string>
+
+namespace upgrade {
+
+schema::Lines CreateTableLines(std::string_view table, std::initializer_list<ColumnLine> columns) {
+  schema::Lines lines{"CREATE TABLE dbo." + std::string(table) + " ("};
+  std::size_t left = columns.size();
+  for (const ColumnLine& column : columns) {
+    --left;
+    lines.push_back(std::string(column.name) + " " + std::string(column.type) + " " + std::string(column.nullability) +
+                    (left > 0 ? "," : ")"));
+  }
+  return lines;
+}
+
+schema::Lines PrimaryKeyLines(std::string_view table, std::string_view key_column) {
+  const std::string name(table);
+  return {"ALTER TABLE [dbo].[" + name + "]  ADD", "CONSTRAINT [PK_" + name + "] PRIMARY KEY CLUSTERED",
+          "([" + std::string(key_column) + "]) ON [PRIMARY]"};
+}
+
+}  // namespace upgrade
