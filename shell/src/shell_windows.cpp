@@ -20,7 +20,8 @@ namespace {
 
 constexpr DWORD kLoadMode = STGM_READ | STGM_SHARE_DENY_WRITE;
 // No dialog; a moved target is looked for (within the shell's default time) and the link updated in memory.
-constexpr DWORD kResolveFlags = SLR_NO_UI | SLR_ANY_MATCH | SLR_UPDATE;
+constexpr DWORD kResolveFlags =
+    static_cast<DWORD>(SLR_NO_UI) | static_cast<DWORD>(SLR_ANY_MATCH) | static_cast<DWORD>(SLR_UPDATE);
 
 // Text between the program (UTF-8) and the ANSI calls of the shell.
 std::wstring Widen(std::string_view text, UINT code_page) {
