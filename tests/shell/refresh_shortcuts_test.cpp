@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -155,6 +156,30 @@ TEST_F(RefreshShortcutsTest, ALauncherWithoutWritePermissionIsSkippedWhoeverRuns
   EXPECT_EQ(sandbox_.Snapshot(),
             With(before, {{"home/Desktop/Clubiqa vanta.desktop", Launcher("Clubiqa vanta", "Clubiqa vanta")}}));
   RecordProperty("runs_as_root", ::geteuid() == 0 ? "yes" : "no");
+}
+
+// A user who may write the folder but not the launcher (another user's file) leaves it alone too: replacing
+// it by a rename would otherwise succeed. Needs root to run the refresh as another user.
+TEST_F(RefreshShortcutsTest, AnotherUsersLauncherIsSkipped) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the refresh as another user";
+  constexpr uid_t kNobody = 65534;
+  std::filesystem::permissions(sandbox_.desktop(), std::filesystem::perms::all);
+  XdgSandbox::Write(sandbox_.desktop() / "Clubiqa.desktop", Launcher("Clubiqa", "old"));
+  XdgSandbox::Write(sandbox_.desktop() / "Clubiqa vanta.desktop", Launcher("Clubiqa vanta", "old"));
+  ASSERT_EQ(::chown((sandbox_.desktop() / "Clubiqa vanta.desktop").c_str(), kNobody, kNobody), 0);
+  const Tree before = sandbox_.Snapshot();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const bool dropped = ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+    if (dropped) shell::RefreshShortcuts();
+    ::_exit(dropped ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(sandbox_.Snapshot(),
+            With(before, {{"home/Desktop/Clubiqa vanta.desktop", Launcher("Clubiqa vanta", "Clubiqa vanta")}}));
 }
 
 TEST_F(RefreshShortcutsTest, LauncherBytesOtherThanTheCommentsStay) {
