@@ -29,7 +29,7 @@ size_t SequenceLength(unsigned char lead) {
 }  // namespace
 
 std::optional<std::u32string> DecodeUtf8(std::string_view text) {
-  static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+  static constexpr std::array<char32_t, 5> kMinimum{0, 0, 0x80, 0x800, 0x10000};  // by sequence length
   std::u32string out;
   for (size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
