@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 
+#include "sample_link.h"
 #include "xdg_sandbox.h"
 
 namespace {
@@ -212,6 +213,25 @@ TEST_F(RefreshShortcutsTest, FilesThatAreNoLaunchersAreLeftAlone) {
   const Tree before = sandbox_.Snapshot();
   shell::RefreshShortcuts();
   EXPECT_EQ(sandbox_.Snapshot(), before);
+}
+
+// Shell links count in the user's own folders (a profile shared with Windows), not in those of all users.
+TEST_F(RefreshShortcutsTest, ShellLinksInTheUsersFoldersGetTheirDescription) {
+  shell_test::SampleLink old_link;
+  old_link.description = "Clubiqa vanta 2013";
+  XdgSandbox::Write(sandbox_.desktop() / "Clubiqa vanta 2013.lnk", old_link.Bytes());
+  XdgSandbox::Write(sandbox_.user_menu() / "Vendaro/Clubiqa/Clubiqa vanta 2013.lnk", old_link.Bytes());
+  XdgSandbox::Write(sandbox_.system_menu() / "Vendaro/Clubiqa/Clubiqa vanta 2013.lnk", old_link.Bytes());
+  XdgSandbox::Write(sandbox_.desktop() / "Clubiqa vanta 2013.desktop", Launcher("Clubiqa vanta", "old"));
+  shell_test::SampleLink new_link = old_link;
+  new_link.description = "Clubiqa vanta 2014";
+  const Tree before = sandbox_.Snapshot();
+  shell::RefreshShortcuts();
+  EXPECT_EQ(
+      sandbox_.Snapshot(),
+      With(before, {{"home/Desktop/Clubiqa vanta 2013.lnk", new_link.Bytes()},
+                    {"home/.local/share/applications/Vendaro/Clubiqa/Clubiqa vanta 2013.lnk", new_link.Bytes()},
+                    {"home/Desktop/Clubiqa vanta 2013.desktop", Launcher("Clubiqa vanta", "Clubiqa vanta 2014")}}));
 }
 
 TEST_F(RefreshShortcutsTest, TheDesktopOfTheUserDirsFileIsTheOneRefreshed) {
