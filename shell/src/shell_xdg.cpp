@@ -35,6 +35,12 @@ std::string RelativePart(std::string_view part, bool start_menu) {
   return relative;
 }
 
+// Whether the save succeeds is not reported, as the shell does not report it for its own links either. A file
+// that already holds the new bytes is not written at all, so that a second run leaves even its time stamps.
+void SaveIfChanged(const std::filesystem::path& path, std::string_view old_bytes, std::string_view new_bytes) {
+  if (new_bytes != old_bytes) ReplaceShortcutFile(path, new_bytes);
+}
+
 void SetEntryComment(const std::filesystem::path& path, std::string_view description) {
   const std::string bytes = ReadShortcutFile(path);
   std::optional<DesktopEntry> entry = DesktopEntry::Parse(bytes);
@@ -44,14 +50,12 @@ void SetEntryComment(const std::filesystem::path& path, std::string_view descrip
   if (!program || !ProgramExists(*program, SearchPath()))
     throw Error("the program of " + path.string() + " is missing");
   entry->SetComment(description);
-  const std::string changed = entry->Serialize();
-  if (changed != bytes) ReplaceShortcutFile(path, changed);
+  SaveIfChanged(path, bytes, entry->Serialize());
 }
 
 void SetLinkDescription(const std::filesystem::path& path, std::string_view description) {
   const std::string bytes = ReadShortcutFile(path);
-  const std::string changed = WithShellLinkDescription(bytes, description);
-  if (changed != bytes) ReplaceShortcutFile(path, changed);
+  SaveIfChanged(path, bytes, WithShellLinkDescription(bytes, description));
 }
 
 }  // namespace
