@@ -8,6 +8,7 @@
 #include "app/executable_dir.h"
 #include "app/front_end.h"
 #include "app/main_window.h"
+#include "shell/shell.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -21,6 +22,7 @@
 
 int main() {
   try {
+    const shell::ThreadScope shell_thread;  // the shortcut refresh at the end of the run calls the shell
     const std::filesystem::path exe_dir = app::ExecutableDirectory();
     std::unique_ptr<app::FrontEnd> front_end = app::MakeWindowFrontEnd();
     if (!front_end) front_end = app::MakeConsoleFrontEnd(std::cout, CLUBIQA_ISATTY(CLUBIQA_FILENO(stdout)) != 0);

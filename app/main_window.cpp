@@ -4,6 +4,8 @@
 #include <exception>
 #include <utility>
 
+#include "shell/shortcuts.h"
+
 namespace app {
 
 std::string UnhandledFailureText(std::string_view failure_text) {
@@ -66,7 +68,7 @@ void MainWindow::UpgradeClientDatabases() {
 // The tax-key widening pass over all client databases comes here.
 void MainWindow::UpdateAllTaxKeys() {}
 
-// The refresh of the shortcut descriptions comes here.
-void MainWindow::RefreshShortcuts() {}
+// Sets the descriptions of the Clubiqa and Sorelda shortcuts; silent, and it never ends the run.
+void MainWindow::RefreshShortcuts() { shell::RefreshShortcuts(); }
 
 }  // namespace app

@@ -9,6 +9,9 @@ demo_tool=$2
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 fail() { echo "FAIL: $*" >&2; echo "--- output:" >&2; cat "$dir/out.txt" >&2 2>/dev/null || true; exit 1; }
+# The run ends with the shortcut refresh: it gets an empty home of its own instead of the user's.
+export HOME=$dir/home XDG_DATA_DIRS=$dir/share
+unset XDG_CONFIG_HOME XDG_DATA_HOME
 
 cp "$upgrader" "$dir/clubiqa-sql-update"
 "$demo_tool" "$dir" > "$dir/tool.txt"
