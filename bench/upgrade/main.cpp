@@ -1,7 +1,9 @@
 // bench_upgrade: the whole upgrade as a user runs it, over a server with one old-release client database of
 // N members: the run driver of the main window in-process, twice (the first run converts, the second finds
 // everything done). Prints per run the wall time, the batches sent to the server and the peak resident set
-// size, and the time to build the database. See bench/upgrade/README.md.
+// size, and the time to build the database; then, on a second database of the same size, each stage of the
+// catalogue by itself (first and second pass), and once the reference scripts' single-row inserts beside SQLite
+// inserting the same rows. See bench/upgrade/README.md.
 //
 //   bench_upgrade               1,000 and 100,000 members
 //   bench_upgrade --quick       1,000 members
@@ -21,6 +23,7 @@
 #include "app/main_window.h"
 #include "child.h"
 #include "fixture/old_release.h"
+#include "stage_figures.h"
 #include "ui/recording_ui.h"
 
 namespace bench_upgrade {
@@ -161,6 +164,58 @@ bool RunSize(int members, bool keep) {
   return ok;
 }
 
+// "A 0.123 219;B ..." in the child, one line per stage in the parent.
+std::string EncodeStages(const std::vector<StageFigures>& figures) {
+  std::string text;
+  for (const StageFigures& f : figures) {
+    text += f.stage + " " + std::to_string(f.seconds) + " " + std::to_string(f.batches) + ";";
+  }
+  return text;
+}
+
+void PrintStages(const char* pass, const std::string& encoded) {
+  size_t start = 0;
+  for (size_t end; (end = encoded.find(';', start)) != std::string::npos; start = end + 1) {
+    char stage[8] = {};
+    double seconds = 0;
+    long long batches = 0;
+    if (std::sscanf(encoded.substr(start, end - start).c_str(), "%7s %lf %lld", stage, &seconds, &batches) != 3) break;
+    std::printf("%9s  %-7s %9.2f %9s %11lld  stage %s\n", "", pass, seconds, "", batches, stage);
+  }
+}
+
+// The stages one by one over a fresh database of `members`, a first and a second pass.
+bool RunStagesOfSize(int members) {
+  const fs::path dir = MakeScratchDir();
+  const fs::path server_dir = dir / kServerDirName;
+  fixture::Options client;
+  client.members = members;
+  fixture::CreateOldReleaseDatabase(server_dir, kClientDatabase, client);
+  TurnOnTrace(server_dir);
+  bool ok = true;
+  for (const char* pass : {"first", "second"}) {
+    const ChildResult run = RunInChild(
+        [&](PhaseOutcome& outcome) { outcome.note = EncodeStages(RunStagesOnce(dir, server_dir, kClientDatabase)); });
+    if (!run.ok) std::printf("%9s  %-7s stages: error: %s\n", "", pass, run.error.c_str());
+    if (run.ok) PrintStages(pass, run.outcome.note);
+    ok = ok && run.ok;
+  }
+  std::error_code ignored;
+  fs::remove_all(dir, ignored);
+  return ok;
+}
+
+void PrintScriptInserts() {
+  const fs::path dir = MakeScratchDir();
+  const InsertFigures f = CompareScriptInserts(dir);
+  std::printf("\nchart-of-accounts script, %lld single-row INSERT batches of 106-column rows:\n", f.rows);
+  std::printf("  engine %.3f s (%.0f us/row), SQLite %.3f s (%.0f us/row), ratio %.2f\n", f.engine_seconds,
+              f.engine_seconds / static_cast<double>(f.rows) * 1e6, f.sqlite_seconds,
+              f.sqlite_seconds / static_cast<double>(f.rows) * 1e6, f.engine_seconds / f.sqlite_seconds);
+  std::error_code ignored;
+  fs::remove_all(dir, ignored);
+}
+
 }  // namespace
 }  // namespace bench_upgrade
 
@@ -178,6 +233,12 @@ int main(int argc, char** argv) {
   bool ok = true;
   try {
     for (int members : config.sizes) ok = RunSize(members, config.keep) && ok;
+    std::printf("\nstage by stage, on a second database of the same size (wall s and batches of each stage):\n");
+    for (int members : config.sizes) {
+      std::printf("%9d\n", members);
+      ok = RunStagesOfSize(members) && ok;
+    }
+    PrintScriptInserts();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_upgrade: %s\n", e.what());
     return 1;
