@@ -19,7 +19,8 @@ MainWindow::MainWindow(ui::Ui& ui, std::filesystem::path exe_dir)
       database_(ui, std::move(exe_dir)),
       runner_(database_.ADOConnection(), ui),
       primitives_(runner_, database_.CurrentCatalog()),
-      catalogue_(database_.ADOConnection(), runner_, primitives_, ui) {}
+      catalogue_(database_.ADOConnection(), runner_, primitives_, ui),
+      tax_keys_(database_, runner_, ui) {}
 
 void MainWindow::Activate() {
   if (activated_) return;  // message boxes and task switches re-activate the window; the run is once
@@ -65,8 +66,8 @@ void MainWindow::UpgradeClientDatabases() {
   qryMand.Close();
 }
 
-// The tax-key widening pass over all client databases comes here.
-void MainWindow::UpdateAllTaxKeys() {}
+// The tax-key widening pass over all client databases, temporary ones included.
+void MainWindow::UpdateAllTaxKeys() { tax_keys_.UpdateAllTaxKeys(); }
 
 // Sets the descriptions of the Clubiqa and Sorelda shortcuts; silent, and it never ends the run.
 void MainWindow::RefreshShortcuts() { shell::RefreshShortcuts(); }

@@ -17,6 +17,7 @@
 #include "schema/statement_runner.h"
 #include "ui/ui.h"
 #include "upgrade/catalogue.h"
+#include "upgrade/tax_keys.h"
 
 namespace app {
 
@@ -61,6 +62,7 @@ class MainWindow {
   schema::StatementRunner runner_;
   schema::Primitives primitives_;
   upgrade::Catalogue catalogue_;
+  upgrade::TaxKeyPass tax_keys_;
   bool activated_ = false;
   bool run_failed_ = false;
 };

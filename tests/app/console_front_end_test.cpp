@@ -42,6 +42,8 @@ TEST_F(ConsoleRunTest, ACompleteRunPrintsCaptionsGaugeAndTheCompletionMessageAnd
       << out;
   EXPECT_TRUE(out.ends_with("[" + std::string(50, '#') + "] 100%\n" + empty_bar +
                             "  0%\n"
+                            "== Clubiqa - SQL Update Datenbank: Zentix ==\n"
+                            "== Clubiqa - SQL Update Datenbank: ZENTIXTMP1 ==\n"
                             "== Clubiqa vanta - SQL Update ==\n"
                             "[Informationen] UPDATE erfolgreich ausgeführt!\n"))
       << out;
