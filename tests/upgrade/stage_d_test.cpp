@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/error.h"
 #include "previous_release.h"
 #include "schema/primitives.h"
 #include "schema/statement_runner.h"
@@ -207,6 +208,16 @@ TEST_F(StageDTest, AClubMasterRecordWithoutRowsCopiesNoAccount) {
   EXPECT_EQ(Sent("SELECT * FROM Mandstam"), "0 SELECT * FROM Mandstam\n0 SELECT * FROM Mandstam\n");
   EXPECT_EQ(Sent("INSERT INTO MandKonten"), "");
   EXPECT_EQ(Rows("SELECT COUNT(*) FROM MandKonten"), "0\n");
+  EXPECT_EQ(ui_.Log("box "), "");
+}
+
+TEST_F(StageDTest, AClubMasterRecordWithoutAColumnOfTheGroupsEndsTheStageAtTheCopy) {
+  database_.Run("ALTER TABLE Mandstam DROP COLUMN Fibukonto3");
+  EXPECT_THROW(RunStageD(), db::Error);
+  // Group 1 was copied before group 3 was read; nothing after the copy ran.
+  EXPECT_EQ(Sent("INSERT INTO MandKonten"), "1 INSERT INTO MandKonten (Bank, Konto, BLZ\n");
+  EXPECT_TRUE(database_.Trace().back().sql.starts_with("INSERT INTO MandKonten"));
+  EXPECT_TRUE(progress_positions_.empty());
   EXPECT_EQ(ui_.Log("box "), "");
 }
 
