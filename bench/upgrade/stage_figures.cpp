@@ -77,7 +77,7 @@ std::vector<StageFigures> RunStagesOnce(const fs::path& dir, const fs::path& ser
   upgrade::Catalogue catalogue(client, runner, primitives, ui);
   const upgrade::Stage stage{runner, primitives, [&catalogue] { catalogue.ProgressStep(); }, blocks};
   const std::pair<const char*, void (*)(const upgrade::Stage&)> stages[] = {
-      {"A", upgrade::RunStageA}, {"B", upgrade::RunStageB}, {"C", upgrade::RunStageC}};
+      {"A", upgrade::RunStageA}, {"B", upgrade::RunStageB}, {"C", upgrade::RunStageC}, {"D", upgrade::RunStageD}};
   std::vector<StageFigures> figures;
   for (const auto& [name, run] : stages) {
     const long long before = TraceLines(server_dir);

@@ -42,6 +42,7 @@ void Catalogue::RunStages() {
   RunStageA(stage);
   RunStageB(stage);
   RunStageC(stage);
+  RunStageD(stage);
 }
 
 }  // namespace upgrade

@@ -26,6 +26,8 @@ void RunStageA(const Stage& stage);
 void RunStageB(const Stage& stage);
 // Federations, sports, invoices and transfers, with the reference scripts reloaded.
 void RunStageC(const Stage& stage);
+// Club bank accounts, help, SEPA log and online banking.
+void RunStageD(const Stage& stage);
 
 }  // namespace upgrade
 

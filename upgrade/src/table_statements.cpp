@@ -6,7 +6,11 @@
 namespace upgrade {
 
 schema::Lines CreateTableLines(std::string_view table, std::initializer_list<ColumnLine> columns) {
-  schema::Lines lines{"CREATE TABLE dbo." + std::string(table) + " ("};
+  return CreateTableLinesAfter("CREATE TABLE dbo." + std::string(table) + " (", columns);
+}
+
+schema::Lines CreateTableLinesAfter(std::string_view first_line, std::initializer_list<ColumnLine> columns) {
+  schema::Lines lines{std::string(first_line)};
   std::size_t left = columns.size();
   for (const ColumnLine& column : columns) {
     --left;

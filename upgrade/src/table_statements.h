@@ -20,6 +20,10 @@ struct ColumnLine {
 // instead of the comma.
 schema::Lines CreateTableLines(std::string_view table, std::initializer_list<ColumnLine> columns);
 
+// The same column lines after a first line given whole, for tables whose create statement names them in
+// another form ("CREATE TABLE [dbo].[tblHelp](").
+schema::Lines CreateTableLinesAfter(std::string_view first_line, std::initializer_list<ColumnLine> columns);
+
 // "ALTER TABLE [dbo].[<table>]  ADD" (two blanks), "CONSTRAINT [PK_<table>] PRIMARY KEY CLUSTERED",
 // "([<key_column>]) ON [PRIMARY]".
 schema::Lines PrimaryKeyLines(std::string_view table, std::string_view key_column);
