@@ -5,10 +5,12 @@
 //   bench_engine            the full run (minutes)
 //   bench_engine --quick    small sizes, a smoke run for ctest
 //   bench_engine --only c   just one workload (a, b, c or p; may be repeated or given as "a,c")
+//   bench_engine --probes N N probes per shape in (p) instead of 10,000
 #include <sqlite3.h>
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -45,6 +47,7 @@ struct Config {
   bool run_b = false;
   bool run_c = false;
   bool run_p = false;
+  int probes = 0;  // > 0: probes per shape in (p)
 };
 
 bool ParseOnly(std::string_view list, Config& config) {
@@ -69,6 +72,9 @@ bool ParseArgs(int argc, char** argv, Config& config) {
     std::string_view arg = argv[i];
     if (arg == "--quick") {
       config.quick = true;
+    } else if (arg == "--probes" && i + 1 < argc) {
+      config.probes = std::atoi(argv[++i]);
+      if (config.probes <= 0) return false;
     } else if (arg == "--only" && i + 1 < argc) {
       only = true;
       if (!ParseOnly(argv[++i], config)) return false;
@@ -123,7 +129,8 @@ void PrintGrowth(const char* what, const Figure& small, const Figure& large, dou
 }
 
 int Run(const Config& config) {
-  const Sizes& sizes = config.quick ? kQuick : kFull;
+  Sizes sizes = config.quick ? kQuick : kFull;
+  if (config.probes > 0) sizes.probes = config.probes;
   TempRoot root;
   std::printf("bench_engine%s: engine vs SQLite %s (WAL, synchronous=NORMAL), statements sent as text\n",
               config.quick ? " --quick" : "", sqlite3_libversion());
@@ -173,7 +180,7 @@ int Run(const Config& config) {
 int main(int argc, char** argv) {
   bench::Config config;
   if (!bench::ParseArgs(argc, argv, config)) {
-    std::fprintf(stderr, "usage: bench_engine [--quick] [--only a|b|c|p[,...]]\n");
+    std::fprintf(stderr, "usage: bench_engine [--quick] [--only a|b|c|p[,...]] [--probes N]\n");
     return 2;
   }
   try {
