@@ -63,9 +63,51 @@ class Enumerator {
   }
 
   const std::vector<Row>& RowsOf(Source& s) {
-    if (s.fixed_rows) return *s.rows;
+    if (s.sysview) {
+      if (!s.rows) s.sysview->rows(nullptr, s.rows.emplace());
+      return *s.rows;
+    }
     if (!s.rows || s.plan->correlated) s.rows = RunPlan(*s.plan, frame_.outer, ctx_).rows;
     return *s.rows;
+  }
+
+  // The value a system view looks its rows up by; nullopt when the key's value cannot be looked
+  // up (another type class than the column's: the comparison converts, so every row is needed).
+  std::optional<Value> LookupValue(const JoinTree& t, const Source& s) {
+    const EquiKey& key = t.keys[static_cast<size_t>(t.lookup)];
+    Value v = Eval(*key.expr, frame_, ctx_);
+    if (v.is_null()) return v;
+    const SqlType& ct = s.columns[static_cast<size_t>(key.column)].type;
+    bool same = (ct.IsString() && v.type().IsString()) || (ct.IsInteger() && v.type().IsInteger());
+    if (!same) return std::nullopt;
+    return v;
+  }
+
+  // A system view with a lookup key builds only the rows of that key; they belong to this pass
+  // alone, so their values move into the combined row.
+  bool RunSysView(const JoinTree& t, Source& s, const std::function<bool()>& emit) {
+    std::optional<Value> value;
+    if (t.lookup >= 0) value = LookupValue(t, s);
+    if (!value) return RunRows(s, RowsOf(s), emit);
+    if (value->is_null()) return true;  // `= NULL` is never true
+    SysViewKey key{t.keys[static_cast<size_t>(t.lookup)].column, std::move(*value)};
+    std::vector<Row> rows;
+    s.sysview->rows(&key, rows);
+    for (Row& r : rows) {
+      for (int c : used_[s.index]) row_[s.offset + c] = std::move(r[c]);
+      row_[s.rowid_slot()] = Value();
+      if (!emit()) return false;
+    }
+    return true;
+  }
+
+  bool RunRows(const Source& s, const std::vector<Row>& rows, const std::function<bool()>& emit) {
+    for (const Row& r : rows) {
+      for (int c : used_[s.index]) row_[s.offset + c] = r[c];
+      row_[s.rowid_slot()] = Value();
+      if (!emit()) return false;
+    }
+    return true;
   }
 
   // Seek keys as values of the column's class; false when a key cannot use the index.
@@ -86,14 +128,8 @@ class Enumerator {
 
   bool RunLeaf(const JoinTree& t, const std::function<bool()>& emit) {
     Source& s = *plan_.sources[t.source];
-    if (!s.table) {
-      for (const Row& r : RowsOf(s)) {
-        for (int c : used_[s.index]) row_[s.offset + c] = r[c];
-        row_[s.rowid_slot()] = Value();
-        if (!emit()) return false;
-      }
-      return true;
-    }
+    if (s.sysview) return RunSysView(t, s, emit);
+    if (!s.table) return RunRows(s, RowsOf(s), emit);
     bool stopped = false;
     RowCallback cb = [&](int64_t rowid, Row& r) {
       Load(s, r, rowid);
@@ -167,7 +203,8 @@ class Enumerator {
   bool RunJoin(const JoinTree& t, const std::function<bool()>& emit) {
     const JoinTree& right = *t.right;
     bool leaf = right.source >= 0;
-    bool seek = leaf && plan_.sources[right.source]->table && !right.seek_columns.empty();
+    const Source* rs = leaf ? plan_.sources[right.source].get() : nullptr;
+    bool seek = rs && ((rs->table && !right.seek_columns.empty()) || (rs->sysview && right.lookup >= 0));
     MatRows mat;
     if (!seek) {
       Materialize(right, mat);

@@ -48,10 +48,9 @@ int AddNamedSource(QueryPlan& plan, const ast::ObjectName& name, const std::stri
   s.alias = alias;
   s.name = name.name;
   s.store = store;
-  if (auto rows = SystemView(name, *store, ctx)) {
-    s.columns = std::move(rows->columns);
-    s.rows = std::move(rows->rows);
-    s.fixed_rows = true;
+  if (auto view = SystemView(name, *store, ctx)) {
+    s.columns = view->columns;
+    s.sysview = std::make_unique<SysView>(std::move(*view));
   } else {
     const TableDef* table = store->catalog().FindTable(name.name);
     if (!table) throw err::InvalidObject(written);
@@ -206,6 +205,20 @@ void ChooseSeek(const QueryPlan& plan, JoinTree& leaf) {
   leaf.keys = std::move(ordered);
 }
 
+// A system view looks its rows up by the first of its key columns that an equality fixes.
+void ChooseLookup(const QueryPlan& plan, JoinTree& leaf) {
+  const Source& s = *plan.sources[leaf.source];
+  if (!s.sysview) return;
+  for (int column : s.sysview->key_columns) {
+    for (size_t i = 0; i < leaf.keys.size(); ++i) {
+      if (leaf.keys[i].column == column) {
+        leaf.lookup = static_cast<int>(i);
+        return;
+      }
+    }
+  }
+}
+
 uint64_t Plan(QueryPlan& plan, JoinTree& t, uint64_t avail, const std::vector<const Node*>& where,
               const std::vector<const Node*>* on) {
   if (t.source >= 0) {
@@ -213,6 +226,7 @@ uint64_t Plan(QueryPlan& plan, JoinTree& t, uint64_t avail, const std::vector<co
     if (!s.null_extendable) CollectKeys(plan, t, where, avail);
     if (on) CollectKeys(plan, t, *on, avail);
     ChooseSeek(plan, t);
+    ChooseLookup(plan, t);
     return avail | t.mask;
   }
   std::vector<const Node*> on_conds;
