@@ -64,35 +64,41 @@ class Enumerator {
 
   const std::vector<Row>& RowsOf(Source& s) {
     if (s.sysview) {
-      if (!s.rows) s.sysview->rows(nullptr, s.rows.emplace());
+      if (!s.rows) s.sysview->rows({}, s.rows.emplace());
       return *s.rows;
     }
     if (!s.rows || s.plan->correlated) s.rows = RunPlan(*s.plan, frame_.outer, ctx_).rows;
     return *s.rows;
   }
 
-  // The value a system view looks its rows up by; nullopt when the key's value cannot be looked
-  // up (another type class than the column's: the comparison converts, so every row is needed).
-  std::optional<Value> LookupValue(const JoinTree& t, const Source& s) {
-    const EquiKey& key = t.keys[static_cast<size_t>(t.lookup)];
-    Value v = Eval(*key.expr, frame_, ctx_);
-    if (v.is_null()) return v;
-    const SqlType& ct = s.columns[static_cast<size_t>(key.column)].type;
-    bool same = (ct.IsString() && v.type().IsString()) || (ct.IsInteger() && v.type().IsInteger());
-    if (!same) return std::nullopt;
-    return v;
+  // The keys a system view looks its rows up by. False when a key's value cannot be looked up
+  // (another type class than the column's: the comparison converts, so every row is needed);
+  // `*none` when a key is NULL, which no row equals.
+  bool LookupKeys(const JoinTree& t, const Source& s, SysViewKeys& keys, bool* none) {
+    for (int k : t.lookups) {
+      const EquiKey& key = t.keys[static_cast<size_t>(k)];
+      Value v = Eval(*key.expr, frame_, ctx_);
+      if (v.is_null()) {
+        *none = true;
+        return true;
+      }
+      const SqlType& ct = s.columns[static_cast<size_t>(key.column)].type;
+      bool same = (ct.IsString() && v.type().IsString()) || (ct.IsInteger() && v.type().IsInteger());
+      if (!same) return false;
+      keys.push_back(SysViewKey{key.column, std::move(v)});
+    }
+    return true;
   }
 
-  // A system view with a lookup key builds only the rows of that key; they belong to this pass
+  // A system view with lookup keys builds only the rows of those keys; they belong to this pass
   // alone, so their values move into the combined row.
   bool RunSysView(const JoinTree& t, Source& s, const std::function<bool()>& emit) {
-    std::optional<Value> value;
-    if (t.lookup >= 0) value = LookupValue(t, s);
-    if (!value) return RunRows(s, RowsOf(s), emit);
-    if (value->is_null()) return true;  // `= NULL` is never true
-    SysViewKey key{t.keys[static_cast<size_t>(t.lookup)].column, std::move(*value)};
+    SysViewKeys keys;
+    bool none = false;
+    if (t.lookups.empty() || !LookupKeys(t, s, keys, &none)) return RunRows(s, RowsOf(s), emit);
+    if (none) return true;
     std::vector<Row> rows;
-    s.sysview->rows(&key, rows);
+    s.sysview->rows(keys, rows);
     for (Row& r : rows) {
       for (int c : used_[s.index]) row_[s.offset + c] = std::move(r[c]);
       row_[s.rowid_slot()] = Value();
@@ -204,7 +210,7 @@ class Enumerator {
     const JoinTree& right = *t.right;
     bool leaf = right.source >= 0;
     const Source* rs = leaf ? plan_.sources[right.source].get() : nullptr;
-    bool seek = rs && ((rs->table && !right.seek_columns.empty()) || (rs->sysview && right.lookup >= 0));
+    bool seek = rs && ((rs->table && !right.seek_columns.empty()) || (rs->sysview && !right.lookups.empty()));
     MatRows mat;
     if (!seek) {
       Materialize(right, mat);

@@ -134,7 +134,7 @@ struct JoinTree {
   NodePtr on;
   std::vector<EquiKey> keys;      // leaf: seek / hash keys
   std::vector<int> seek_columns;  // leaf base table: index prefix covered by `keys`
-  int lookup = -1;                // leaf system view: the key of `keys` it looks its rows up by
+  std::vector<int> lookups;       // leaf system view: the keys of `keys` it looks its rows up by
   uint64_t mask = 0;              // sources in this subtree
 };
 

@@ -205,15 +205,15 @@ void ChooseSeek(const QueryPlan& plan, JoinTree& leaf) {
   leaf.keys = std::move(ordered);
 }
 
-// A system view looks its rows up by the first of its key columns that an equality fixes.
+// A system view looks its rows up by the equalities that fix its key columns.
 void ChooseLookup(const QueryPlan& plan, JoinTree& leaf) {
   const Source& s = *plan.sources[leaf.source];
   if (!s.sysview) return;
   for (int column : s.sysview->key_columns) {
     for (size_t i = 0; i < leaf.keys.size(); ++i) {
       if (leaf.keys[i].column == column) {
-        leaf.lookup = static_cast<int>(i);
-        return;
+        leaf.lookups.push_back(static_cast<int>(i));
+        break;
       }
     }
   }

@@ -18,13 +18,15 @@ struct SysViewKey {
   int column = 0;
   Value value;
 };
+using SysViewKeys = std::vector<SysViewKey>;
 
 struct SysView {
   std::vector<ColumnInfo> columns;
-  std::vector<int> key_columns;  // columns `rows` can look up, the most selective first
-  // Appends the rows whose key column equals `key` (all rows when `key` is null), in the order
-  // of the whole view. Rows of a key are exactly the rows of the whole view that have it.
-  std::function<void(const SysViewKey* key, std::vector<Row>& out)> rows;
+  std::vector<int> key_columns;  // columns `rows` can look up
+  // Appends the rows of the whole view (`keys` empty) or at least those whose key columns equal
+  // all of `keys`, in the order of the whole view. A view may ignore a key it has no quick way
+  // to use; it never leaves out a row that has all the keys.
+  std::function<void(const SysViewKeys& keys, std::vector<Row>& out)> rows;
 };
 
 // The system view `name` names in `db`, or nullopt when it names none (or a user table shadows
@@ -33,11 +35,19 @@ std::optional<SysView> SystemView(const ast::ObjectName& name, Store& db, ExecCo
 
 namespace sysviews {
 
-// The objects, tables and indexes a key selects, in the order of the whole view: every one when
-// `key` is null or on another column, the ones of that name when it is on `name_column`, the one
-// of that id when it is on `id_column` (-1: the view has no such column).
-std::vector<const ObjectDef*> SelectObjects(const Catalog& cat, const SysViewKey* key, int name_column, int id_column);
-std::vector<const TableDef*> SelectTables(const Catalog& cat, const SysViewKey* key, int name_column, int id_column);
+// The key on `column`, or nullptr.
+const SysViewKey* KeyOn(const SysViewKeys& keys, int column);
+
+// The objects and tables keys select, in the order of the whole view: the ones of the name
+// given for `name_column`, else the one of the id given for `id_column` (-1: the view has no
+// such column), else every one.
+std::vector<const ObjectDef*> SelectObjects(const Catalog& cat, const SysViewKeys& keys, int name_column,
+                                            int id_column);
+std::vector<const TableDef*> SelectTables(const Catalog& cat, const SysViewKeys& keys, int name_column,
+                                          int id_column);
+// Ordinals of the columns of `t` the keys select: the one of the name given for `name_column`,
+// else all.
+std::vector<size_t> SelectColumns(const TableDef& t, const SysViewKeys& keys, int name_column);
 
 }  // namespace sysviews
 }  // namespace engine

@@ -76,9 +76,9 @@ const std::vector<ColumnInfo>& SysObjectsColumns() {
   return columns;
 }
 
-void SysObjectsRows(Store& db, const SysViewKey* key, std::vector<Row>& out) {
+void SysObjectsRows(Store& db, const SysViewKeys& keys, std::vector<Row>& out) {
   Builder b(SysObjectsColumns(), out);
-  for (const ObjectDef* o : sysviews::SelectObjects(db.catalog(), key, 0, 1)) {
+  for (const ObjectDef* o : sysviews::SelectObjects(db.catalog(), keys, 0, 1)) {
     bool is_key = o->xtype == "PK" || o->xtype == "UQ";
     b.Begin();
     b.Str(o->name);
@@ -124,10 +124,10 @@ const std::vector<ColumnInfo>& SysColumnsColumns() {
   return columns;
 }
 
-void SysColumnsRows(Store& db, const SysViewKey* key, std::vector<Row>& out) {
+void SysColumnsRows(Store& db, const SysViewKeys& keys, std::vector<Row>& out) {
   Builder b(SysColumnsColumns(), out);
-  for (const TableDef* t : sysviews::SelectTables(db.catalog(), key, -1, 1)) {
-    for (size_t i = 0; i < t->columns.size(); ++i) {
+  for (const TableDef* t : sysviews::SelectTables(db.catalog(), keys, -1, 1)) {
+    for (size_t i : sysviews::SelectColumns(*t, keys, 0)) {
       const ColumnDef& c = t->columns[i];
       TypeFacts f = sysviews::Facts(c.type);
       b.Begin();
@@ -184,10 +184,11 @@ const std::vector<ColumnInfo>& SysTypesColumns() {
   return columns;
 }
 
-void SysTypesRows(const SysViewKey* key, std::vector<Row>& out) {
+void SysTypesRows(const SysViewKeys& keys, std::vector<Row>& out) {
   Builder b(SysTypesColumns(), out);
+  const SysViewKey* key = sysviews::KeyOn(keys, 0);
   for (const auto& t : sysviews::BuiltinTypes()) {
-    if (key && key->column == 0 && !CollateEqual(t.name, key->value.as_string())) continue;
+    if (key && !CollateEqual(t.name, key->value.as_string())) continue;
     b.Begin();
     b.Str(t.name);
     b.Int(t.xtype);
@@ -258,16 +259,16 @@ void SysIndexRow(Builder& b, const TableDef& t, const IndexDef& ix, int64_t rows
 }
 
 // A name lookup counts the rows of the tables that have an index of that name only.
-void SysIndexesRows(Store& db, const SysViewKey* key, std::vector<Row>& out) {
+void SysIndexesRows(Store& db, const SysViewKeys& keys, std::vector<Row>& out) {
   Builder b(SysIndexesColumns(), out);
   const Catalog& cat = db.catalog();
-  if (key && key->column == kSysIndexesName) {
+  if (const SysViewKey* key = sysviews::KeyOn(keys, kSysIndexesName)) {
     for (const Catalog::NamedIndex& named : cat.IndexesNamed(key->value.as_string())) {
       if (!named.table->is_view) SysIndexRow(b, *named.table, *named.index, db.CountRows(*named.table));
     }
     return;
   }
-  for (const TableDef* t : sysviews::SelectTables(cat, key, -1, kSysIndexesId)) {
+  for (const TableDef* t : sysviews::SelectTables(cat, keys, -1, kSysIndexesId)) {
     if (t->is_view) continue;
     int64_t rows = db.CountRows(*t);
     if (!t->ClusteredIndex()) SysIndexRow(b, t->id, 0, 0, nullptr, 0, rows);
@@ -277,7 +278,7 @@ void SysIndexesRows(Store& db, const SysViewKey* key, std::vector<Row>& out) {
 
 // A view whose rows come from `rows` with the store it reads.
 SysView MakeView(const std::vector<ColumnInfo>& columns, std::vector<int> keys,
-                 std::function<void(const SysViewKey*, std::vector<Row>&)> rows) {
+                 std::function<void(const SysViewKeys&, std::vector<Row>&)> rows) {
   return SysView{columns, std::move(keys), std::move(rows)};
 }
 
@@ -291,10 +292,17 @@ SysView SysCatalogDatabases(ExecContext& ctx);
 SysView SysCatalogObjects(Store& db, bool tables_only);
 SysView SysCatalogColumns(Store& db);
 
-std::vector<const ObjectDef*> SelectObjects(const Catalog& cat, const SysViewKey* key, int name_column, int id_column) {
+const SysViewKey* KeyOn(const SysViewKeys& keys, int column) {
+  for (const SysViewKey& k : keys)
+    if (k.column == column) return &k;
+  return nullptr;
+}
+
+std::vector<const ObjectDef*> SelectObjects(const Catalog& cat, const SysViewKeys& keys, int name_column,
+                                            int id_column) {
   std::vector<const ObjectDef*> out;
-  if (key && key->column == name_column) return cat.ObjectsNamed(key->value.as_string());
-  if (key && key->column == id_column) {
+  if (const SysViewKey* key = KeyOn(keys, name_column)) return cat.ObjectsNamed(key->value.as_string());
+  if (const SysViewKey* key = KeyOn(keys, id_column)) {
     int64_t id = key->value.as_int();
     const ObjectDef* o = id >= INT32_MIN && id <= INT32_MAX ? cat.ObjectById(static_cast<int32_t>(id)) : nullptr;
     if (o) out.push_back(o);
@@ -305,13 +313,15 @@ std::vector<const ObjectDef*> SelectObjects(const Catalog& cat, const SysViewKey
   return out;
 }
 
-std::vector<const TableDef*> SelectTables(const Catalog& cat, const SysViewKey* key, int name_column, int id_column) {
+std::vector<const TableDef*> SelectTables(const Catalog& cat, const SysViewKeys& keys, int name_column, int id_column) {
   std::vector<const TableDef*> out;
   const TableDef* one = nullptr;
-  if (key && key->column == name_column) {
-    one = cat.FindTable(key->value.as_string());
-  } else if (key && key->column == id_column) {
-    int64_t id = key->value.as_int();
+  const SysViewKey* name_key = KeyOn(keys, name_column);
+  const SysViewKey* id_key = KeyOn(keys, id_column);
+  if (name_key) {
+    one = cat.FindTable(name_key->value.as_string());
+  } else if (id_key) {
+    int64_t id = id_key->value.as_int();
     one = id >= INT32_MIN && id <= INT32_MAX ? cat.TableById(static_cast<int32_t>(id)) : nullptr;
   } else {
     out.reserve(cat.tables.size());
@@ -319,6 +329,17 @@ std::vector<const TableDef*> SelectTables(const Catalog& cat, const SysViewKey* 
     return out;
   }
   if (one) out.push_back(one);
+  return out;
+}
+
+std::vector<size_t> SelectColumns(const TableDef& t, const SysViewKeys& keys, int name_column) {
+  std::vector<size_t> out;
+  if (const SysViewKey* key = KeyOn(keys, name_column)) {
+    if (auto ordinal = t.FindColumn(key->value.as_string())) out.push_back(static_cast<size_t>(*ordinal));
+    return out;
+  }
+  out.reserve(t.columns.size());
+  for (size_t i = 0; i < t.columns.size(); ++i) out.push_back(i);
   return out;
 }
 
@@ -345,13 +366,16 @@ std::optional<SysView> SystemView(const ast::ObjectName& name, Store& db, ExecCo
   if (!sys && db.catalog().FindTable(n)) return std::nullopt;
   Store* store = &db;
   if (is("sysobjects"))
-    return MakeView(SysObjectsColumns(), {0, 1}, [store](auto key, auto& out) { SysObjectsRows(*store, key, out); });
+    return MakeView(SysObjectsColumns(), {0, 1},
+                    [store](const auto& keys, auto& out) { SysObjectsRows(*store, keys, out); });
   if (is("syscolumns"))
-    return MakeView(SysColumnsColumns(), {1}, [store](auto key, auto& out) { SysColumnsRows(*store, key, out); });
-  if (is("systypes")) return MakeView(SysTypesColumns(), {0}, [](auto key, auto& out) { SysTypesRows(key, out); });
+    return MakeView(SysColumnsColumns(), {1, 0},
+                    [store](const auto& keys, auto& out) { SysColumnsRows(*store, keys, out); });
+  if (is("systypes"))
+    return MakeView(SysTypesColumns(), {0}, [](const auto& keys, auto& out) { SysTypesRows(keys, out); });
   if (is("sysindexes"))
     return MakeView(SysIndexesColumns(), {kSysIndexesName, kSysIndexesId},
-                    [store](auto key, auto& out) { SysIndexesRows(*store, key, out); });
+                    [store](const auto& keys, auto& out) { SysIndexesRows(*store, keys, out); });
   if (is("sysdatabases")) return sysviews::SysDatabases(ctx);
   return std::nullopt;
 }

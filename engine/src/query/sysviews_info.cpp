@@ -202,6 +202,7 @@ const std::vector<BuiltinType>& BuiltinTypes() {
 namespace {
 
 constexpr int kInfoTableName = 2;
+constexpr int kInfoColumnName = 3;
 
 const std::vector<ColumnInfo>& InformationSchemaColumnsColumns() {
   static const std::vector<ColumnInfo> columns = [] {
@@ -267,9 +268,11 @@ Row InformationSchemaColumnRow(Store& db, const TableDef& t, size_t i) {
 
 SysView InformationSchemaColumns(Store& db) {
   Store* store = &db;
-  return SysView{InformationSchemaColumnsColumns(), {kInfoTableName}, [store](const SysViewKey* key, auto& out) {
-                   for (const TableDef* t : SelectTables(store->catalog(), key, kInfoTableName, -1)) {
-                     for (size_t i = 0; i < t->columns.size(); ++i)
+  return SysView{InformationSchemaColumnsColumns(),
+                 {kInfoTableName, kInfoColumnName},
+                 [store](const SysViewKeys& keys, auto& out) {
+                   for (const TableDef* t : SelectTables(store->catalog(), keys, kInfoTableName, -1)) {
+                     for (size_t i : SelectColumns(*t, keys, kInfoColumnName))
                        out.push_back(InformationSchemaColumnRow(*store, *t, i));
                    }
                  }};
@@ -280,8 +283,8 @@ SysView InformationSchemaTables(Store& db) {
   for (const char* c : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME"}) AddCol(columns, c, kSysname);
   AddCol(columns, "TABLE_TYPE", T(TypeId::kVarChar, 10));
   Store* store = &db;
-  return SysView{std::move(columns), {kInfoTableName}, [store](const SysViewKey* key, auto& out) {
-                   for (const TableDef* t : SelectTables(store->catalog(), key, kInfoTableName, -1)) {
+  return SysView{std::move(columns), {kInfoTableName}, [store](const SysViewKeys& keys, auto& out) {
+                   for (const TableDef* t : SelectTables(store->catalog(), keys, kInfoTableName, -1)) {
                      out.push_back({S(store->name(), kSysname), S("dbo", kSysname), S(t->name, kSysname),
                                     S(t->is_view ? "VIEW" : "BASE TABLE", T(TypeId::kVarChar, 10))});
                    }
@@ -304,7 +307,7 @@ SysView SysDatabases(ExecContext& ctx) {
   AddCol(columns, "version", T(TypeId::kSmallInt));
   ExecContext* c = &ctx;
   return SysView{
-      std::move(columns), {}, [c](const SysViewKey*, auto& out) {
+      std::move(columns), {}, [c](const SysViewKeys&, auto& out) {
         for (const auto& d : c->server().ListDatabases()) {
           out.push_back({S(d.name, kSysname), I(d.dbid, TypeId::kSmallInt), N(TypeId::kVarChar, 85),
                          I(0, TypeId::kSmallInt), I(65544, TypeId::kInt), I(1090520064, TypeId::kInt),
@@ -325,7 +328,7 @@ SysView SysCatalogDatabases(ExecContext& ctx) {
   AddCol(columns, "state_desc", T(TypeId::kNVarChar, 60));
   ExecContext* c = &ctx;
   return SysView{
-      std::move(columns), {}, [c](const SysViewKey*, auto& out) {
+      std::move(columns), {}, [c](const SysViewKeys&, auto& out) {
         for (const auto& d : c->server().ListDatabases()) {
           out.push_back({S(d.name, kSysname), I(d.dbid, TypeId::kInt), Value::Date(d.crdate), I(100, TypeId::kTinyInt),
                          S(kCollation, kSysname), I(0, TypeId::kTinyInt), S("ONLINE", T(TypeId::kNVarChar, 60))});
@@ -347,8 +350,8 @@ SysView SysCatalogObjects(Store& db, bool tables_only) {
   AddCol(columns, "modify_date", T(TypeId::kDateTime));
   AddCol(columns, "is_ms_shipped", T(TypeId::kBit));
   Store* store = &db;
-  return SysView{std::move(columns), {0, 1}, [store, tables_only](const SysViewKey* key, auto& out) {
-                   for (const ObjectDef* o : SelectObjects(store->catalog(), key, 0, 1)) {
+  return SysView{std::move(columns), {0, 1}, [store, tables_only](const SysViewKeys& keys, auto& out) {
+                   for (const ObjectDef* o : SelectObjects(store->catalog(), keys, 0, 1)) {
                      if (tables_only && o->xtype != "U") continue;
                      std::string type = o->xtype.size() >= 2 ? o->xtype : o->xtype + " ";
                      out.push_back({S(o->name, kSysname), I(o->id, TypeId::kInt), N(TypeId::kInt), I(1, TypeId::kInt),
@@ -375,9 +378,10 @@ SysView SysCatalogColumns(Store& db) {
   AddCol(columns, "default_object_id", T(TypeId::kInt));
   Store* store = &db;
   return SysView{
-      std::move(columns), {0}, [store](const SysViewKey* key, auto& out) {
-        for (const TableDef* t : SelectTables(store->catalog(), key, -1, 0)) {
-          for (const auto& c : t->columns) {
+      std::move(columns), {0, 1}, [store](const SysViewKeys& keys, auto& out) {
+        for (const TableDef* t : SelectTables(store->catalog(), keys, -1, 0)) {
+          for (size_t i : SelectColumns(*t, keys, 1)) {
+            const ColumnDef& c = t->columns[i];
             TypeFacts f = Facts(c.type);
             out.push_back({I(t->id, TypeId::kInt), S(c.name, kSysname), I(c.colid, TypeId::kInt),
                            I(f.xtype, TypeId::kTinyInt), I(f.xtype, TypeId::kInt), I(f.bytes, TypeId::kSmallInt),
