@@ -143,16 +143,25 @@ class Enumerator {
       stopped = true;
       return false;
     };
+    // Only the columns the query reads are decoded.
+    const std::vector<int>& wanted = used_[s.index];
+    bool all = wanted.size() == s.columns.size();
     if (!t.seek_columns.empty()) {
       std::vector<Value> keys;
       bool none = false;
       if (SeekKeys(t, s, keys, &none)) {
         if (none) return true;
-        s.store->SeekEq(*s.table, t.seek_columns, keys, cb);
+        if (all)
+          s.store->SeekEq(*s.table, t.seek_columns, keys, cb);
+        else
+          s.store->SeekEqColumns(*s.table, t.seek_columns, keys, wanted, cb);
         return !stopped;
       }
     }
-    s.store->Scan(*s.table, cb);
+    if (all)
+      s.store->Scan(*s.table, cb);
+    else
+      s.store->ScanColumns(*s.table, wanted, cb);
     return !stopped;
   }
 
