@@ -171,6 +171,7 @@ struct QueryPlan {
   std::shared_ptr<QueryPlan> union_next;
   bool union_all = false;
   bool correlated = false;  // reads columns of an enclosing block
+  bool single_use = false;  // run once, then dropped: its result takes `columns` instead of a copy
   // Order of a UNION chain (resolved against the output columns); only on the first member.
   std::vector<SortKey> union_order;
 };

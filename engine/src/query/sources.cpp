@@ -49,7 +49,7 @@ int AddNamedSource(QueryPlan& plan, const ast::ObjectName& name, const std::stri
   s.name = name.name;
   s.store = store;
   if (auto view = SystemView(name, *store, ctx)) {
-    s.columns = view->columns;
+    s.columns = *view->columns;
     s.sysview = std::make_unique<SysView>(std::move(*view));
   } else {
     const TableDef* table = store->catalog().FindTable(name.name);

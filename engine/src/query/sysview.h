@@ -21,8 +21,8 @@ struct SysViewKey {
 using SysViewKeys = std::vector<SysViewKey>;
 
 struct SysView {
-  std::vector<ColumnInfo> columns;
-  std::vector<int> key_columns;  // columns `rows` can look up
+  const std::vector<ColumnInfo>* columns;  // made once per view, for the life of the process
+  std::vector<int> key_columns;            // columns `rows` can look up
   // Appends the rows of the whole view (`keys` empty) or at least those whose key columns equal
   // all of `keys`, in the order of the whole view. A view may ignore a key it has no quick way
   // to use; it never leaves out a row that has all the keys.
@@ -43,8 +43,7 @@ const SysViewKey* KeyOn(const SysViewKeys& keys, int column);
 // such column), else every one.
 std::vector<const ObjectDef*> SelectObjects(const Catalog& cat, const SysViewKeys& keys, int name_column,
                                             int id_column);
-std::vector<const TableDef*> SelectTables(const Catalog& cat, const SysViewKeys& keys, int name_column,
-                                          int id_column);
+std::vector<const TableDef*> SelectTables(const Catalog& cat, const SysViewKeys& keys, int name_column, int id_column);
 // Ordinals of the columns of `t` the keys select: the one of the name given for `name_column`,
 // else all.
 std::vector<size_t> SelectColumns(const TableDef& t, const SysViewKeys& keys, int name_column);

@@ -279,7 +279,7 @@ void SysIndexesRows(Store& db, const SysViewKeys& keys, std::vector<Row>& out) {
 // A view whose rows come from `rows` with the store it reads.
 SysView MakeView(const std::vector<ColumnInfo>& columns, std::vector<int> keys,
                  std::function<void(const SysViewKeys&, std::vector<Row>&)> rows) {
-  return SysView{columns, std::move(keys), std::move(rows)};
+  return SysView{&columns, std::move(keys), std::move(rows)};
 }
 
 }  // namespace

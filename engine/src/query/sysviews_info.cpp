@@ -268,7 +268,7 @@ Row InformationSchemaColumnRow(Store& db, const TableDef& t, size_t i) {
 
 SysView InformationSchemaColumns(Store& db) {
   Store* store = &db;
-  return SysView{InformationSchemaColumnsColumns(),
+  return SysView{&InformationSchemaColumnsColumns(),
                  {kInfoTableName, kInfoColumnName},
                  [store](const SysViewKeys& keys, auto& out) {
                    for (const TableDef* t : SelectTables(store->catalog(), keys, kInfoTableName, -1)) {
@@ -279,11 +279,14 @@ SysView InformationSchemaColumns(Store& db) {
 }
 
 SysView InformationSchemaTables(Store& db) {
-  std::vector<ColumnInfo> columns;
-  for (const char* c : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME"}) AddCol(columns, c, kSysname);
-  AddCol(columns, "TABLE_TYPE", T(TypeId::kVarChar, 10));
+  static const std::vector<ColumnInfo> columns = [] {
+    std::vector<ColumnInfo> c;
+    for (const char* n : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME"}) AddCol(c, n, kSysname);
+    AddCol(c, "TABLE_TYPE", T(TypeId::kVarChar, 10));
+    return c;
+  }();
   Store* store = &db;
-  return SysView{std::move(columns), {kInfoTableName}, [store](const SysViewKeys& keys, auto& out) {
+  return SysView{&columns, {kInfoTableName}, [store](const SysViewKeys& keys, auto& out) {
                    for (const TableDef* t : SelectTables(store->catalog(), keys, kInfoTableName, -1)) {
                      out.push_back({S(store->name(), kSysname), S("dbo", kSysname), S(t->name, kSysname),
                                     S(t->is_view ? "VIEW" : "BASE TABLE", T(TypeId::kVarChar, 10))});
@@ -292,22 +295,25 @@ SysView InformationSchemaTables(Store& db) {
 }
 
 SysView SysDatabases(ExecContext& ctx) {
-  std::vector<ColumnInfo> columns;
-  AddCol(columns, "name", kSysname);
-  AddCol(columns, "dbid", T(TypeId::kSmallInt));
-  AddCol(columns, "sid", T(TypeId::kVarChar, 85));
-  AddCol(columns, "mode", T(TypeId::kSmallInt));
-  AddCol(columns, "status", T(TypeId::kInt));
-  AddCol(columns, "status2", T(TypeId::kInt));
-  AddCol(columns, "crdate", T(TypeId::kDateTime));
-  AddCol(columns, "reserved", T(TypeId::kDateTime));
-  AddCol(columns, "category", T(TypeId::kInt));
-  AddCol(columns, "cmptlevel", T(TypeId::kTinyInt));
-  AddCol(columns, "filename", T(TypeId::kNVarChar, 260));
-  AddCol(columns, "version", T(TypeId::kSmallInt));
+  static const std::vector<ColumnInfo> columns = [] {
+    std::vector<ColumnInfo> c;
+    AddCol(c, "name", kSysname);
+    AddCol(c, "dbid", T(TypeId::kSmallInt));
+    AddCol(c, "sid", T(TypeId::kVarChar, 85));
+    AddCol(c, "mode", T(TypeId::kSmallInt));
+    AddCol(c, "status", T(TypeId::kInt));
+    AddCol(c, "status2", T(TypeId::kInt));
+    AddCol(c, "crdate", T(TypeId::kDateTime));
+    AddCol(c, "reserved", T(TypeId::kDateTime));
+    AddCol(c, "category", T(TypeId::kInt));
+    AddCol(c, "cmptlevel", T(TypeId::kTinyInt));
+    AddCol(c, "filename", T(TypeId::kNVarChar, 260));
+    AddCol(c, "version", T(TypeId::kSmallInt));
+    return c;
+  }();
   ExecContext* c = &ctx;
   return SysView{
-      std::move(columns), {}, [c](const SysViewKeys&, auto& out) {
+      &columns, {}, [c](const SysViewKeys&, auto& out) {
         for (const auto& d : c->server().ListDatabases()) {
           out.push_back({S(d.name, kSysname), I(d.dbid, TypeId::kSmallInt), N(TypeId::kVarChar, 85),
                          I(0, TypeId::kSmallInt), I(65544, TypeId::kInt), I(1090520064, TypeId::kInt),
@@ -318,17 +324,20 @@ SysView SysDatabases(ExecContext& ctx) {
 }
 
 SysView SysCatalogDatabases(ExecContext& ctx) {
-  std::vector<ColumnInfo> columns;
-  AddCol(columns, "name", kSysname);
-  AddCol(columns, "database_id", T(TypeId::kInt));
-  AddCol(columns, "create_date", T(TypeId::kDateTime));
-  AddCol(columns, "compatibility_level", T(TypeId::kTinyInt));
-  AddCol(columns, "collation_name", kSysname);
-  AddCol(columns, "state", T(TypeId::kTinyInt));
-  AddCol(columns, "state_desc", T(TypeId::kNVarChar, 60));
+  static const std::vector<ColumnInfo> columns = [] {
+    std::vector<ColumnInfo> c;
+    AddCol(c, "name", kSysname);
+    AddCol(c, "database_id", T(TypeId::kInt));
+    AddCol(c, "create_date", T(TypeId::kDateTime));
+    AddCol(c, "compatibility_level", T(TypeId::kTinyInt));
+    AddCol(c, "collation_name", kSysname);
+    AddCol(c, "state", T(TypeId::kTinyInt));
+    AddCol(c, "state_desc", T(TypeId::kNVarChar, 60));
+    return c;
+  }();
   ExecContext* c = &ctx;
   return SysView{
-      std::move(columns), {}, [c](const SysViewKeys&, auto& out) {
+      &columns, {}, [c](const SysViewKeys&, auto& out) {
         for (const auto& d : c->server().ListDatabases()) {
           out.push_back({S(d.name, kSysname), I(d.dbid, TypeId::kInt), Value::Date(d.crdate), I(100, TypeId::kTinyInt),
                          S(kCollation, kSysname), I(0, TypeId::kTinyInt), S("ONLINE", T(TypeId::kNVarChar, 60))});
@@ -338,19 +347,22 @@ SysView SysCatalogDatabases(ExecContext& ctx) {
 
 // sys.objects (every object) and sys.tables (user tables only).
 SysView SysCatalogObjects(Store& db, bool tables_only) {
-  std::vector<ColumnInfo> columns;
-  AddCol(columns, "name", kSysname);
-  AddCol(columns, "object_id", T(TypeId::kInt));
-  AddCol(columns, "principal_id", T(TypeId::kInt));
-  AddCol(columns, "schema_id", T(TypeId::kInt));
-  AddCol(columns, "parent_object_id", T(TypeId::kInt));
-  AddCol(columns, "type", T(TypeId::kChar, 2));
-  AddCol(columns, "type_desc", T(TypeId::kNVarChar, 60));
-  AddCol(columns, "create_date", T(TypeId::kDateTime));
-  AddCol(columns, "modify_date", T(TypeId::kDateTime));
-  AddCol(columns, "is_ms_shipped", T(TypeId::kBit));
+  static const std::vector<ColumnInfo> columns = [] {
+    std::vector<ColumnInfo> c;
+    AddCol(c, "name", kSysname);
+    AddCol(c, "object_id", T(TypeId::kInt));
+    AddCol(c, "principal_id", T(TypeId::kInt));
+    AddCol(c, "schema_id", T(TypeId::kInt));
+    AddCol(c, "parent_object_id", T(TypeId::kInt));
+    AddCol(c, "type", T(TypeId::kChar, 2));
+    AddCol(c, "type_desc", T(TypeId::kNVarChar, 60));
+    AddCol(c, "create_date", T(TypeId::kDateTime));
+    AddCol(c, "modify_date", T(TypeId::kDateTime));
+    AddCol(c, "is_ms_shipped", T(TypeId::kBit));
+    return c;
+  }();
   Store* store = &db;
-  return SysView{std::move(columns), {0, 1}, [store, tables_only](const SysViewKeys& keys, auto& out) {
+  return SysView{&columns, {0, 1}, [store, tables_only](const SysViewKeys& keys, auto& out) {
                    for (const ObjectDef* o : SelectObjects(store->catalog(), keys, 0, 1)) {
                      if (tables_only && o->xtype != "U") continue;
                      std::string type = o->xtype.size() >= 2 ? o->xtype : o->xtype + " ";
@@ -363,22 +375,25 @@ SysView SysCatalogObjects(Store& db, bool tables_only) {
 }
 
 SysView SysCatalogColumns(Store& db) {
-  std::vector<ColumnInfo> columns;
-  AddCol(columns, "object_id", T(TypeId::kInt));
-  AddCol(columns, "name", kSysname);
-  AddCol(columns, "column_id", T(TypeId::kInt));
-  AddCol(columns, "system_type_id", T(TypeId::kTinyInt));
-  AddCol(columns, "user_type_id", T(TypeId::kInt));
-  AddCol(columns, "max_length", T(TypeId::kSmallInt));
-  AddCol(columns, "precision", T(TypeId::kTinyInt));
-  AddCol(columns, "scale", T(TypeId::kTinyInt));
-  AddCol(columns, "collation_name", kSysname);
-  AddCol(columns, "is_nullable", T(TypeId::kBit));
-  AddCol(columns, "is_identity", T(TypeId::kBit));
-  AddCol(columns, "default_object_id", T(TypeId::kInt));
+  static const std::vector<ColumnInfo> columns = [] {
+    std::vector<ColumnInfo> c;
+    AddCol(c, "object_id", T(TypeId::kInt));
+    AddCol(c, "name", kSysname);
+    AddCol(c, "column_id", T(TypeId::kInt));
+    AddCol(c, "system_type_id", T(TypeId::kTinyInt));
+    AddCol(c, "user_type_id", T(TypeId::kInt));
+    AddCol(c, "max_length", T(TypeId::kSmallInt));
+    AddCol(c, "precision", T(TypeId::kTinyInt));
+    AddCol(c, "scale", T(TypeId::kTinyInt));
+    AddCol(c, "collation_name", kSysname);
+    AddCol(c, "is_nullable", T(TypeId::kBit));
+    AddCol(c, "is_identity", T(TypeId::kBit));
+    AddCol(c, "default_object_id", T(TypeId::kInt));
+    return c;
+  }();
   Store* store = &db;
   return SysView{
-      std::move(columns), {0, 1}, [store](const SysViewKeys& keys, auto& out) {
+      &columns, {0, 1}, [store](const SysViewKeys& keys, auto& out) {
         for (const TableDef* t : SelectTables(store->catalog(), keys, -1, 0)) {
           for (size_t i : SelectColumns(*t, keys, 1)) {
             const ColumnDef& c = t->columns[i];
