@@ -1,5 +1,6 @@
 // FROM clauses: resolving table sources (tables, views, derived tables, system views), choosing
 // index seeks and hash joins for equality conditions, and enumerating the combined rows.
+#include <algorithm>
 #include <unordered_map>
 
 #include "errors.h"
@@ -270,11 +271,31 @@ void CompileFrom(QueryPlan& plan, const std::vector<ast::TableRefPtr>& from, Exe
   }
 }
 
+// A FROM clause of one table whose WHERE fixes columns no index starts with: SQLite filters the
+// rows on those columns itself, which is far cheaper than reading every row into the engine.
+// (The engine still applies all of WHERE to what comes back.) Only constant keys qualify, so
+// the filtered read runs once per statement, never once per row of another source.
+void ChooseFilterSeek(const QueryPlan& plan, JoinTree& leaf) {
+  const Source& s = *plan.sources[leaf.source];
+  if (!s.table || !leaf.seek_columns.empty() || leaf.keys.empty()) return;
+  std::vector<EquiKey> filter, rest;
+  for (auto& key : leaf.keys) {
+    const SqlType& t = s.columns[static_cast<size_t>(key.column)].type;
+    bool usable = key.expr->sources == 0 && (t.IsString() || t.IsInteger());
+    bool repeated = std::any_of(filter.begin(), filter.end(), [&](const EquiKey& k) { return k.column == key.column; });
+    (usable && !repeated ? filter : rest).push_back(std::move(key));
+  }
+  for (const auto& key : filter) leaf.seek_columns.push_back(key.column);
+  leaf.keys = std::move(filter);
+  for (auto& key : rest) leaf.keys.push_back(std::move(key));
+}
+
 void PlanJoins(QueryPlan& plan, ExecContext&) {
   if (!plan.from) return;
   std::vector<const Node*> where;
   Conjuncts(plan.where.get(), where);
   Plan(plan, *plan.from, 0, where, nullptr);
+  if (plan.from->source >= 0) ChooseFilterSeek(plan, *plan.from);
 }
 
 }  // namespace engine::query
