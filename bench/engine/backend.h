@@ -19,6 +19,8 @@ class Backend {
   virtual void Execute(const std::string& sql) = 0;
   // Runs a query whose first row's first column is an integer and returns it.
   virtual int64_t QueryInt(const std::string& sql) = 0;
+  // Runs a query and returns the number of rows it produced.
+  virtual int64_t QueryRowCount(const std::string& sql) = 0;
 };
 
 // The database "bench" on an embedded server in `dir`; `create` makes the server and the database.

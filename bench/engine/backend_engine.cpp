@@ -28,6 +28,14 @@ class EngineBackend : public Backend {
     return std::stoll(value.ToString());
   }
 
+  int64_t QueryRowCount(const std::string& sql) override {
+    engine::BatchResult result = session_->Execute(sql);
+    Check(result, sql);
+    const engine::ResultSet* rows = result.FirstRows();
+    if (rows == nullptr) throw std::runtime_error("engine: no row set for: " + sql.substr(0, 200));
+    return static_cast<int64_t>(rows->rows.size());
+  }
+
  private:
   static void Check(const engine::BatchResult& result, const std::string& sql) {
     if (const engine::Message* error = result.FirstError()) {

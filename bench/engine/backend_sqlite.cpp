@@ -42,6 +42,19 @@ class SqliteBackend : public Backend {
     return value;
   }
 
+  int64_t QueryRowCount(const std::string& sql) override {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr) != SQLITE_OK) {
+      Fail(sql);
+    }
+    int64_t rows = 0;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) ++rows;
+    sqlite3_finalize(statement);
+    if (rc != SQLITE_DONE) Fail(sql);
+    return rows;
+  }
+
  private:
   [[noreturn]] void Fail(const std::string& what) {
     throw std::runtime_error(std::string("sqlite: ") + sqlite3_errmsg(db_.get()) + "\n  in: " + what.substr(0, 200));

@@ -1,7 +1,6 @@
 #include "cases.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -9,35 +8,11 @@
 #include <utility>
 
 #include "backend.h"
+#include "case_util.h"
 #include "child.h"
 #include "workload.h"
 
 namespace bench {
-namespace {
-
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-using OpenFn = std::unique_ptr<Backend> (*)(const fs::path&, bool);
-
-struct Side {
-  const char* name;
-  OpenFn open;
-};
-constexpr Side kSides[] = {{"engine", &OpenEngine}, {"sqlite", &OpenSqlite}};
-
-// SQL Server takes at most 1000 rows per VALUES list; set-up stays well below it.
-constexpr int kNarrowRowsPerInsert = 500;
-constexpr int kWideRowsPerInsert = 100;
-constexpr int kRowsPerTransaction = 10000;
-
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-// Times only the statement, not the building of its text.
-double TimedExecute(Backend& backend, const std::string& sql) {
-  auto start = Clock::now();
-  backend.Execute(sql);
-  return Seconds(start);
-}
 
 void ExpectEqual(int64_t got, int64_t want, const std::string& what) {
   if (got != want) {
@@ -45,8 +20,47 @@ void ExpectEqual(int64_t got, int64_t want, const std::string& what) {
   }
 }
 
-fs::path SideDir(const fs::path& root, const char* name, const char* side, int size) {
+std::filesystem::path SideDir(const std::filesystem::path& root, const char* name, const char* side, int size) {
   return root / (std::string(name) + "_" + side + "_" + std::to_string(size));
+}
+
+Figure MakeFigure(std::string label, int64_t ops, double engine_s, double sqlite_s) {
+  Figure figure;
+  figure.label = std::move(label);
+  figure.ops = ops;
+  figure.engine_s = engine_s;
+  figure.sqlite_s = sqlite_s;
+  return figure;
+}
+
+Figure MakeFigure(std::string label, int64_t ops, const Cost& engine, const Cost& sqlite) {
+  Figure figure = MakeFigure(std::move(label), ops, engine.seconds, sqlite.seconds);
+  double per = static_cast<double>(ops > 0 ? ops : 1);
+  figure.engine_allocs = static_cast<double>(engine.allocations) / per;
+  figure.sqlite_allocs = static_cast<double>(sqlite.allocations) / per;
+  return figure;
+}
+
+std::string Count(int n) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d", n);
+  return text;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// SQL Server takes at most 1000 rows per VALUES list; set-up stays well below it.
+constexpr int kNarrowRowsPerInsert = 500;
+constexpr int kWideRowsPerInsert = 100;
+constexpr int kRowsPerTransaction = 10000;
+
+// Times only the statement, not the building of its text.
+double TimedExecute(Backend& backend, const std::string& sql) {
+  auto start = Clock::now();
+  backend.Execute(sql);
+  return Seconds(start);
 }
 
 // Fills `table` with multi-row INSERTs inside explicit transactions; returns the seconds spent.
@@ -64,33 +78,21 @@ double Fill(Backend& backend, const Table& table, int rows, int rows_per_insert)
   return seconds;
 }
 
-Figure MakeFigure(std::string label, int64_t ops, double engine_s, double sqlite_s) {
-  Figure figure;
-  figure.label = std::move(label);
-  figure.ops = ops;
-  figure.engine_s = engine_s;
-  figure.sqlite_s = sqlite_s;
-  return figure;
-}
-
-std::string Count(int n) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%d", n);
-  return text;
-}
-
 // ---------------------------------------------------------------------------------------------
 // (a) INSERT INTO Kontenrahmen (KONTO, ... 106 columns) VALUES (...), one row per statement
 // ---------------------------------------------------------------------------------------------
 
-double InsertOneSide(const Side& side, const fs::path& dir, int inserts) {
+Cost InsertOneSide(const Side& side, const fs::path& dir, int inserts) {
   Table table = AccountsTable();
   std::unique_ptr<Backend> backend = side.open(dir, true);
   backend->Execute(CreateTableSql(table));
-  double seconds = 0;
-  for (int i = 0; i < inserts; ++i) seconds += TimedExecute(*backend, InsertSql(table, i, 1));
+  Cost cost;
+  for (int i = 0; i < inserts; ++i) {
+    std::string sql = InsertSql(table, i, 1);
+    Measure(cost, [&] { return (backend->Execute(sql), 0); });
+  }
   ExpectEqual(backend->QueryInt("SELECT COUNT(*) FROM " + table.name), inserts, std::string(side.name) + " (a)");
-  return seconds;
+  return cost;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -99,7 +101,7 @@ double InsertOneSide(const Side& side, const fs::path& dir, int inserts) {
 
 struct LookupResult {
   double fill_s = 0;
-  double lookup_s = 0;
+  Cost lookup;
   int64_t checksum = 0;
 };
 
@@ -114,9 +116,7 @@ LookupResult LookupOneSide(const Side& side, const fs::path& dir, int rows, int 
   Sequence sequence(42);
   for (int i = 0; i < lookups; ++i) {
     std::string sql = NextLetterNumberSql(static_cast<int64_t>(sequence.Next(addresses)) + 1);
-    auto start = Clock::now();
-    result.checksum += backend->QueryInt(sql);
-    result.lookup_s += Seconds(start);
+    result.checksum += Measure(result.lookup, [&] { return backend->QueryInt(sql); });
   }
   return result;
 }
@@ -182,8 +182,8 @@ AlterResult AlterOneSide(const Side& side, const fs::path& dir, int rows) {
 }  // namespace
 
 std::vector<Figure> RunInsertCase(const fs::path& root, int inserts) {
-  double engine = InsertOneSide(kSides[0], SideDir(root, "a", "engine", inserts), inserts);
-  double sqlite = InsertOneSide(kSides[1], SideDir(root, "a", "sqlite", inserts), inserts);
+  Cost engine = InsertOneSide(kSides[0], SideDir(root, "a", "engine", inserts), inserts);
+  Cost sqlite = InsertOneSide(kSides[1], SideDir(root, "a", "sqlite", inserts), inserts);
   return {MakeFigure("(a) INSERT 1 row, 106 columns, autocommit", inserts, engine, sqlite)};
 }
 
@@ -194,7 +194,7 @@ std::vector<Figure> RunLookupCase(const fs::path& root, int rows, int lookups) {
   Figure fill = MakeFigure("(b) set-up: fill " + Count(rows) + " rows, 7 columns", rows, engine.fill_s, sqlite.fill_s);
   fill.note = "500 rows per INSERT, 10000 per transaction";
   Figure lookup =
-      MakeFigure("(b) COUNT(*)+1 WHERE AdrNr=n, " + Count(rows) + " rows", lookups, engine.lookup_s, sqlite.lookup_s);
+      MakeFigure("(b) COUNT(*)+1 WHERE AdrNr=n, " + Count(rows) + " rows", lookups, engine.lookup, sqlite.lookup);
   return {fill, lookup};
 }
 

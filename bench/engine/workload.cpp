@@ -149,6 +149,19 @@ Table MembersTable() {
   return t;
 }
 
+Table CatalogTable(int number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "Tab%04d", number);
+  Table t{name, {{"Nr", Kind::kRowNumber}}, "Nr"};
+  const Kind kinds[] = {Kind::kVarChar, Kind::kInt, Kind::kNumeric, Kind::kDateTime, Kind::kChar1};
+  for (int i = 1; i <= 99; ++i) {
+    std::snprintf(name, sizeof name, "Feld_%02d", i);
+    Kind kind = kinds[i % 5];
+    t.columns.push_back({name, kind, kind == Kind::kVarChar ? 40 : 0});
+  }
+  return t;
+}
+
 std::string CreateTableSql(const Table& table) {
   std::string sql = "CREATE TABLE " + table.name + " (";
   for (const Column& column : table.columns) {

@@ -38,6 +38,8 @@ constexpr int kLettersPerAddress = 4;
 Table AccountsTable();  // 106 columns, key KONTO varchar(10)
 Table LettersTable();   // key (AdrNr, LfdNr)
 Table MembersTable();   // 150 columns, key MitgliedNr int
+// Table `number` of the probe database: "Tab0042", 100 columns (Nr int key, Feld_01..Feld_99).
+Table CatalogTable(int number);
 
 std::string CreateTableSql(const Table& table);
 // INSERT with a column list and `count` rows of VALUES, rows first_row .. first_row + count - 1.

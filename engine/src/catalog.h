@@ -101,6 +101,15 @@ class Catalog {
   const ObjectDef* FindObject(std::string_view name) const;
   const ObjectDef* ObjectById(int32_t id) const;
   const TableDef* TableById(int32_t id) const;
+  // Every object of that name, in the order of `objects`.
+  std::vector<const ObjectDef*> ObjectsNamed(std::string_view name) const;
+  // Every index of that name with its table, in table id order and index order within a table
+  // (index names are unique per table only).
+  struct NamedIndex {
+    const TableDef* table;
+    const IndexDef* index;
+  };
+  std::vector<NamedIndex> IndexesNamed(std::string_view name) const;
   // Foreign keys whose referenced table is `table_id` / whose referencing table is `table_id`.
   std::vector<const ForeignKeyDef*> ReferencesTo(int32_t table_id) const;
   std::vector<const ForeignKeyDef*> ReferencesFrom(int32_t table_id) const;
@@ -110,9 +119,19 @@ class Catalog {
   void InvalidateLookup() const {
     table_index_.clear();
     object_index_.clear();
+    objects_by_name_.clear();
+    indexes_by_name_.clear();
+    name_lists_ready_ = false;
   }
   mutable std::unordered_map<std::string, int32_t> table_index_;   // collation key -> table id
   mutable std::unordered_map<std::string, int32_t> object_index_;  // collation key -> object id
+
+ private:
+  void BuildNameLists() const;
+  // Collation key -> positions in `objects`, and -> (table id, position in its `indexes`).
+  mutable std::unordered_map<std::string, std::vector<size_t>> objects_by_name_;
+  mutable std::unordered_map<std::string, std::vector<std::pair<int32_t, size_t>>> indexes_by_name_;
+  mutable bool name_lists_ready_ = false;
 };
 
 }  // namespace engine

@@ -121,10 +121,8 @@ void ExecDropDatabase(const ast::DatabaseStmt& stmt, ExecContext& ctx);
 void ExecUse(const ast::DatabaseStmt& stmt, ExecContext& ctx);
 void ExecSet(const ast::SetStmt& stmt, ExecContext& ctx);
 
-// ---- System views (query/sysviews.cpp) ----------------------------------------------------------
-// Rows of a system view by its name (sysobjects, syscolumns, systypes, sysindexes,
-// sysdatabases, INFORMATION_SCHEMA.COLUMNS/TABLES, sys.tables, sys.columns, sys.objects,
-// sys.databases) in database `db`; nullopt when the name is not a system view.
-std::optional<ResultSet> SystemView(const ast::ObjectName& name, Store& db, ExecContext& ctx);
+// System views (sysobjects, syscolumns, systypes, sysindexes, sysdatabases,
+// INFORMATION_SCHEMA.COLUMNS/TABLES, sys.tables, sys.columns, sys.objects, sys.databases) are
+// FROM sources of the query layer: query/sysview.h.
 
 }  // namespace engine

@@ -51,9 +51,11 @@ class Server {
   void Trace(std::string_view db, std::string_view sql, const BatchResult& result);
 
  private:
+  void CloseTrace();
   Server() = default;
   std::filesystem::path dir_;
   bool trace_ = false;
+  int trace_fd_ = -1;  // trace.jsonl kept open between batches (POSIX); -1 when not open
   bool check_logins_ = false;
   std::vector<std::pair<std::string, std::string>> logins_;
   std::unique_ptr<Store> master_;

@@ -63,9 +63,57 @@ class Enumerator {
   }
 
   const std::vector<Row>& RowsOf(Source& s) {
-    if (s.fixed_rows) return *s.rows;
+    if (s.sysview) {
+      if (!s.rows) s.sysview->rows({}, s.rows.emplace());
+      return *s.rows;
+    }
     if (!s.rows || s.plan->correlated) s.rows = RunPlan(*s.plan, frame_.outer, ctx_).rows;
     return *s.rows;
+  }
+
+  // The keys a system view looks its rows up by. False when a key's value cannot be looked up
+  // (another type class than the column's: the comparison converts, so every row is needed);
+  // `*none` when a key is NULL, which no row equals.
+  bool LookupKeys(const JoinTree& t, const Source& s, SysViewKeys& keys, bool* none) {
+    for (int k : t.lookups) {
+      const EquiKey& key = t.keys[static_cast<size_t>(k)];
+      Value v = Eval(*key.expr, frame_, ctx_);
+      if (v.is_null()) {
+        *none = true;
+        return true;
+      }
+      const SqlType& ct = s.columns[static_cast<size_t>(key.column)].type;
+      bool same = (ct.IsString() && v.type().IsString()) || (ct.IsInteger() && v.type().IsInteger());
+      if (!same) return false;
+      keys.push_back(SysViewKey{key.column, std::move(v)});
+    }
+    return true;
+  }
+
+  // A system view with lookup keys builds only the rows of those keys; they belong to this pass
+  // alone, so their values move into the combined row.
+  bool RunSysView(const JoinTree& t, Source& s, const std::function<bool()>& emit) {
+    SysViewKeys keys;
+    bool none = false;
+    if (t.lookups.empty() || !LookupKeys(t, s, keys, &none)) return RunRows(s, RowsOf(s), emit);
+    if (none) return true;
+    std::vector<Row> rows;
+    s.sysview->rows(keys, rows);
+    for (Row& r : rows) {
+      for (int c : used_[s.index]) row_[s.offset + c] = std::move(r[c]);
+      row_[s.rowid_slot()] = Value();
+      if (!emit()) return false;
+    }
+    return true;
+  }
+
+  bool RunRows(const Source& s, const std::vector<Row>& rows, const std::function<bool()>& emit) {
+    for (const Row& r : rows) {
+      for (int c : used_[s.index]) row_[s.offset + c] = r[c];
+      row_[s.rowid_slot()] = Value();
+      if (!emit()) return false;
+    }
+    return true;
   }
 
   // Seek keys as values of the column's class; false when a key cannot use the index.
@@ -86,14 +134,8 @@ class Enumerator {
 
   bool RunLeaf(const JoinTree& t, const std::function<bool()>& emit) {
     Source& s = *plan_.sources[t.source];
-    if (!s.table) {
-      for (const Row& r : RowsOf(s)) {
-        for (int c : used_[s.index]) row_[s.offset + c] = r[c];
-        row_[s.rowid_slot()] = Value();
-        if (!emit()) return false;
-      }
-      return true;
-    }
+    if (s.sysview) return RunSysView(t, s, emit);
+    if (!s.table) return RunRows(s, RowsOf(s), emit);
     bool stopped = false;
     RowCallback cb = [&](int64_t rowid, Row& r) {
       Load(s, r, rowid);
@@ -101,16 +143,25 @@ class Enumerator {
       stopped = true;
       return false;
     };
+    // Only the columns the query reads are decoded.
+    const std::vector<int>& wanted = used_[s.index];
+    bool all = wanted.size() == s.columns.size();
     if (!t.seek_columns.empty()) {
       std::vector<Value> keys;
       bool none = false;
       if (SeekKeys(t, s, keys, &none)) {
         if (none) return true;
-        s.store->SeekEq(*s.table, t.seek_columns, keys, cb);
+        if (all)
+          s.store->SeekEq(*s.table, t.seek_columns, keys, cb);
+        else
+          s.store->SeekEqColumns(*s.table, t.seek_columns, keys, wanted, cb);
         return !stopped;
       }
     }
-    s.store->Scan(*s.table, cb);
+    if (all)
+      s.store->Scan(*s.table, cb);
+    else
+      s.store->ScanColumns(*s.table, wanted, cb);
     return !stopped;
   }
 
@@ -167,7 +218,8 @@ class Enumerator {
   bool RunJoin(const JoinTree& t, const std::function<bool()>& emit) {
     const JoinTree& right = *t.right;
     bool leaf = right.source >= 0;
-    bool seek = leaf && plan_.sources[right.source]->table && !right.seek_columns.empty();
+    const Source* rs = leaf ? plan_.sources[right.source].get() : nullptr;
+    bool seek = rs && ((rs->table && !right.seek_columns.empty()) || (rs->sysview && !right.lookups.empty()));
     MatRows mat;
     if (!seek) {
       Materialize(right, mat);

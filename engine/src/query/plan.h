@@ -17,6 +17,7 @@
 
 #include "ast.h"
 #include "exec.h"
+#include "query/sysview.h"
 
 namespace engine::query {
 
@@ -94,9 +95,10 @@ struct Node {
 
 bool IsPredicate(const Node& n);
 
-// One FROM source: a base table (read through Store) or materialized rows (view, derived table,
-// system view). It owns `width()` slots starting at `offset`; the last one holds the rowid of a
-// base table row (NULL for null-extended rows and for materialized sources).
+// One FROM source: a base table (read through Store), a system view (rows built from the
+// catalog when the query runs) or materialized rows (view, derived table). It owns `width()` slots starting at
+// `offset`; the last one holds the rowid of a base table row (NULL for null-extended rows and for materialized
+// sources).
 struct Source {
   std::string alias;  // empty when none
   std::string name;   // object name as written (matched when there is no alias)
@@ -106,12 +108,13 @@ struct Source {
   std::vector<bool> used;  // columns the query reads (others are not copied)
   int offset = 0;
   int index = 0;
-  bool null_extendable = false;  // inner side of an outer join: WHERE conjuncts cannot seek it
+  bool null_extendable = false;      // inner side of an outer join: WHERE conjuncts cannot seek it
+  std::unique_ptr<SysView> sysview;  // system views
   // Materialized sources.
   std::shared_ptr<QueryPlan> plan;         // view or derived table
   std::shared_ptr<ast::Batch> view_batch;  // keeps the parsed view text alive
-  std::optional<std::vector<Row>> rows;    // computed rows (cached when not correlated)
-  bool fixed_rows = false;                 // system views: rows given at compile time
+  std::optional<std::vector<Row>> rows;    // computed rows (cached when not correlated); every
+                                           // row of a system view once a query needed them all
 
   int width() const { return static_cast<int>(columns.size()) + 1; }
   int rowid_slot() const { return offset + static_cast<int>(columns.size()); }
@@ -131,6 +134,7 @@ struct JoinTree {
   NodePtr on;
   std::vector<EquiKey> keys;      // leaf: seek / hash keys
   std::vector<int> seek_columns;  // leaf base table: index prefix covered by `keys`
+  std::vector<int> lookups;       // leaf system view: the keys of `keys` it looks its rows up by
   uint64_t mask = 0;              // sources in this subtree
 };
 
@@ -167,6 +171,7 @@ struct QueryPlan {
   std::shared_ptr<QueryPlan> union_next;
   bool union_all = false;
   bool correlated = false;  // reads columns of an enclosing block
+  bool single_use = false;  // run once, then dropped: its result takes `columns` instead of a copy
   // Order of a UNION chain (resolved against the output columns); only on the first member.
   std::vector<SortKey> union_order;
 };

@@ -102,6 +102,26 @@ Row EvalItems(const QueryPlan& plan, const Frame& f, ExecContext& ctx) {
   return out;
 }
 
+// True when every output column is a distinct plain column of the only source: each combined
+// row is then read once and overwritten by the next, so its values can move into the output.
+bool ItemsMoveFromRow(const QueryPlan& plan) {
+  if (plan.aggregate || plan.sources.size() != 1) return false;
+  std::vector<int> slots;
+  for (const auto& item : plan.items) {
+    if (item->kind != NodeKind::kColumn || item->depth != 0) return false;
+    if (std::find(slots.begin(), slots.end(), item->slot) != slots.end()) return false;
+    slots.push_back(item->slot);
+  }
+  return true;
+}
+
+Row MoveItems(const QueryPlan& plan, Row& row) {
+  Row out;
+  out.reserve(plan.items.size());
+  for (const auto& item : plan.items) out.push_back(std::move(row[static_cast<size_t>(item->slot)]));
+  return out;
+}
+
 void RunGrouped(QueryPlan& plan, const Frame* outer, ExecContext& ctx, std::vector<Row>& out) {
   std::unordered_map<std::string, size_t> index;
   std::vector<Group> groups;
@@ -199,9 +219,14 @@ ResultSet RunBlock(QueryPlan& plan, const Frame* outer, ExecContext& ctx, size_t
     if (streaming && limit > 0 && (cap == 0 || limit < cap) && top != 0) cap = limit;
     if (streaming && top == 0) return ResultSet{plan.columns, {}};
     Row row;
+    bool move = ItemsMoveFromRow(plan);
     EnumerateRows(plan, row, outer, ctx, [&] {
-      Frame f{row.data(), nullptr, outer};
-      rows.push_back(EvalItems(plan, f, ctx));
+      if (move) {
+        rows.push_back(MoveItems(plan, row));
+      } else {
+        Frame f{row.data(), nullptr, outer};
+        rows.push_back(EvalItems(plan, f, ctx));
+      }
       return cap == 0 || rows.size() < cap;
     });
   }
@@ -212,7 +237,10 @@ ResultSet RunBlock(QueryPlan& plan, const Frame* outer, ExecContext& ctx, size_t
   if (top >= 0 && static_cast<size_t>(top) < rows.size()) rows.resize(static_cast<size_t>(top));
   for (auto& r : rows) r.resize(visible);
   ResultSet rs;
-  rs.columns = plan.columns;
+  if (plan.single_use)
+    rs.columns = std::move(plan.columns);
+  else
+    rs.columns = plan.columns;
   rs.rows = std::move(rows);
   FillTypes(rs.columns, rs.rows);
   return rs;

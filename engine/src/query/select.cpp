@@ -218,6 +218,7 @@ namespace engine {
 
 ResultSet RunQuery(const ast::SelectStmt& stmt, ExecContext& ctx) {
   auto plan = query::CompileQuery(stmt, ctx, nullptr);
+  plan->single_use = true;
   return query::RunPlan(*plan, nullptr, ctx);
 }
 

@@ -1,5 +1,6 @@
 // FROM clauses: resolving table sources (tables, views, derived tables, system views), choosing
 // index seeks and hash joins for equality conditions, and enumerating the combined rows.
+#include <algorithm>
 #include <unordered_map>
 
 #include "errors.h"
@@ -48,10 +49,9 @@ int AddNamedSource(QueryPlan& plan, const ast::ObjectName& name, const std::stri
   s.alias = alias;
   s.name = name.name;
   s.store = store;
-  if (auto rows = SystemView(name, *store, ctx)) {
-    s.columns = std::move(rows->columns);
-    s.rows = std::move(rows->rows);
-    s.fixed_rows = true;
+  if (auto view = SystemView(name, *store, ctx)) {
+    s.columns = *view->columns;
+    s.sysview = std::make_unique<SysView>(std::move(*view));
   } else {
     const TableDef* table = store->catalog().FindTable(name.name);
     if (!table) throw err::InvalidObject(written);
@@ -206,6 +206,20 @@ void ChooseSeek(const QueryPlan& plan, JoinTree& leaf) {
   leaf.keys = std::move(ordered);
 }
 
+// A system view looks its rows up by the equalities that fix its key columns.
+void ChooseLookup(const QueryPlan& plan, JoinTree& leaf) {
+  const Source& s = *plan.sources[leaf.source];
+  if (!s.sysview) return;
+  for (int column : s.sysview->key_columns) {
+    for (size_t i = 0; i < leaf.keys.size(); ++i) {
+      if (leaf.keys[i].column == column) {
+        leaf.lookups.push_back(static_cast<int>(i));
+        break;
+      }
+    }
+  }
+}
+
 uint64_t Plan(QueryPlan& plan, JoinTree& t, uint64_t avail, const std::vector<const Node*>& where,
               const std::vector<const Node*>* on) {
   if (t.source >= 0) {
@@ -213,6 +227,7 @@ uint64_t Plan(QueryPlan& plan, JoinTree& t, uint64_t avail, const std::vector<co
     if (!s.null_extendable) CollectKeys(plan, t, where, avail);
     if (on) CollectKeys(plan, t, *on, avail);
     ChooseSeek(plan, t);
+    ChooseLookup(plan, t);
     return avail | t.mask;
   }
   std::vector<const Node*> on_conds;
@@ -256,11 +271,31 @@ void CompileFrom(QueryPlan& plan, const std::vector<ast::TableRefPtr>& from, Exe
   }
 }
 
+// A FROM clause of one table whose WHERE fixes columns no index starts with: SQLite filters the
+// rows on those columns itself, which is far cheaper than reading every row into the engine.
+// (The engine still applies all of WHERE to what comes back.) Only constant keys qualify, so
+// the filtered read runs once per statement, never once per row of another source.
+void ChooseFilterSeek(const QueryPlan& plan, JoinTree& leaf) {
+  const Source& s = *plan.sources[leaf.source];
+  if (!s.table || !leaf.seek_columns.empty() || leaf.keys.empty()) return;
+  std::vector<EquiKey> filter, rest;
+  for (auto& key : leaf.keys) {
+    const SqlType& t = s.columns[static_cast<size_t>(key.column)].type;
+    bool usable = key.expr->sources == 0 && (t.IsString() || t.IsInteger());
+    bool repeated = std::any_of(filter.begin(), filter.end(), [&](const EquiKey& k) { return k.column == key.column; });
+    (usable && !repeated ? filter : rest).push_back(std::move(key));
+  }
+  for (const auto& key : filter) leaf.seek_columns.push_back(key.column);
+  leaf.keys = std::move(filter);
+  for (auto& key : rest) leaf.keys.push_back(std::move(key));
+}
+
 void PlanJoins(QueryPlan& plan, ExecContext&) {
   if (!plan.from) return;
   std::vector<const Node*> where;
   Conjuncts(plan.where.get(), where);
   Plan(plan, *plan.from, 0, where, nullptr);
+  if (plan.from->source >= 0) ChooseFilterSeek(plan, *plan.from);
 }
 
 }  // namespace engine::query

@@ -1,8 +1,8 @@
 // INFORMATION_SCHEMA views, the sys catalog views, the database lists and the type facts they
 // share with the compatibility views.
 #include "errors.h"
-#include "query/plan.h"
 #include "query/systypes.h"
+#include "query/sysview.h"
 
 namespace engine::sysviews {
 namespace {
@@ -11,7 +11,9 @@ const SqlType kSysname{TypeId::kNVarChar, 128, 0, 0};
 
 SqlType T(TypeId id, int32_t len = 0) { return SqlType{id, len, 0, 0}; }
 
-void AddCol(ResultSet& rs, std::string name, SqlType t) { rs.columns.push_back(ColumnInfo{std::move(name), t, true}); }
+void AddCol(std::vector<ColumnInfo>& columns, std::string name, SqlType t) {
+  columns.push_back(ColumnInfo{std::move(name), t, true});
+}
 
 Value S(const std::string& s, const SqlType& t) { return Value::String(s, t); }
 Value I(int64_t v, TypeId id) { return Value::Int(v, id); }
@@ -195,163 +197,215 @@ const std::vector<BuiltinType>& BuiltinTypes() {
   return types;
 }
 
-// INFORMATION_SCHEMA.COLUMNS: one row per column of every table and view.
-ResultSet InformationSchemaColumns(Store& db, ExecContext&) {
-  ResultSet rs;
-  for (const char* c : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME"}) AddCol(rs, c, kSysname);
-  AddCol(rs, "ORDINAL_POSITION", T(TypeId::kInt));
-  AddCol(rs, "COLUMN_DEFAULT", T(TypeId::kNVarChar, 4000));
-  AddCol(rs, "IS_NULLABLE", T(TypeId::kVarChar, 3));
-  AddCol(rs, "DATA_TYPE", kSysname);
-  AddCol(rs, "CHARACTER_MAXIMUM_LENGTH", T(TypeId::kInt));
-  AddCol(rs, "CHARACTER_OCTET_LENGTH", T(TypeId::kInt));
-  AddCol(rs, "NUMERIC_PRECISION", T(TypeId::kTinyInt));
-  AddCol(rs, "NUMERIC_PRECISION_RADIX", T(TypeId::kSmallInt));
-  AddCol(rs, "NUMERIC_SCALE", T(TypeId::kInt));
-  AddCol(rs, "DATETIME_PRECISION", T(TypeId::kSmallInt));
-  for (const char* c : {"CHARACTER_SET_CATALOG", "CHARACTER_SET_SCHEMA", "CHARACTER_SET_NAME", "COLLATION_CATALOG",
-                        "COLLATION_SCHEMA", "COLLATION_NAME", "DOMAIN_CATALOG", "DOMAIN_SCHEMA", "DOMAIN_NAME"})
-    AddCol(rs, c, kSysname);
-  for (const auto& [id, t] : db.catalog().tables) {
-    for (size_t i = 0; i < t.columns.size(); ++i) {
-      const ColumnDef& c = t.columns[i];
-      const SqlType& ty = c.type;
-      Row r;
-      r.push_back(S(db.name(), kSysname));
-      r.push_back(S("dbo", kSysname));
-      r.push_back(S(t.name, kSysname));
-      r.push_back(S(c.name, kSysname));
-      r.push_back(I(static_cast<int64_t>(i + 1), TypeId::kInt));
-      r.push_back(c.default_text.empty() ? N(TypeId::kNVarChar, 4000) : S(c.default_text, T(TypeId::kNVarChar, 4000)));
-      r.push_back(S(c.nullable ? "YES" : "NO", T(TypeId::kVarChar, 3)));
-      r.push_back(S(ty.Name(), kSysname));
-      r.push_back(IorN(CharMax(ty), TypeId::kInt));
-      r.push_back(IorN(CharOctets(ty), TypeId::kInt));
-      r.push_back(IorN(InfoNumericPrecision(ty), TypeId::kTinyInt));
-      r.push_back(IorN(InfoRadix(ty), TypeId::kSmallInt));
-      r.push_back(IorN(InfoScale(ty), TypeId::kInt));
-      std::optional<int> dtp;
-      if (ty.id == TypeId::kDateTime) dtp = 3;
-      if (ty.id == TypeId::kSmallDateTime) dtp = 0;
-      r.push_back(IorN(dtp, TypeId::kSmallInt));
-      r.push_back(N(TypeId::kNVarChar, 128));
-      r.push_back(N(TypeId::kNVarChar, 128));
-      if (ty.IsString())
-        r.push_back(S(ty.IsUnicode() ? "UNICODE" : "iso_1", kSysname));
-      else
-        r.push_back(N(TypeId::kNVarChar, 128));
-      r.push_back(N(TypeId::kNVarChar, 128));
-      r.push_back(N(TypeId::kNVarChar, 128));
-      if (ty.IsString())
-        r.push_back(S(kCollation, kSysname));
-      else
-        r.push_back(N(TypeId::kNVarChar, 128));
-      for (int k = 0; k < 3; ++k) r.push_back(N(TypeId::kNVarChar, 128));
-      rs.rows.push_back(std::move(r));
-    }
-  }
-  return rs;
+// INFORMATION_SCHEMA.COLUMNS: one row per column of every table and view; a TABLE_NAME lookup
+// builds the rows of that table only.
+namespace {
+
+constexpr int kInfoTableName = 2;
+constexpr int kInfoColumnName = 3;
+
+const std::vector<ColumnInfo>& InformationSchemaColumnsColumns() {
+  static const std::vector<ColumnInfo> columns = [] {
+    std::vector<ColumnInfo> c;
+    for (const char* n : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME"}) AddCol(c, n, kSysname);
+    AddCol(c, "ORDINAL_POSITION", T(TypeId::kInt));
+    AddCol(c, "COLUMN_DEFAULT", T(TypeId::kNVarChar, 4000));
+    AddCol(c, "IS_NULLABLE", T(TypeId::kVarChar, 3));
+    AddCol(c, "DATA_TYPE", kSysname);
+    AddCol(c, "CHARACTER_MAXIMUM_LENGTH", T(TypeId::kInt));
+    AddCol(c, "CHARACTER_OCTET_LENGTH", T(TypeId::kInt));
+    AddCol(c, "NUMERIC_PRECISION", T(TypeId::kTinyInt));
+    AddCol(c, "NUMERIC_PRECISION_RADIX", T(TypeId::kSmallInt));
+    AddCol(c, "NUMERIC_SCALE", T(TypeId::kInt));
+    AddCol(c, "DATETIME_PRECISION", T(TypeId::kSmallInt));
+    for (const char* n : {"CHARACTER_SET_CATALOG", "CHARACTER_SET_SCHEMA", "CHARACTER_SET_NAME", "COLLATION_CATALOG",
+                          "COLLATION_SCHEMA", "COLLATION_NAME", "DOMAIN_CATALOG", "DOMAIN_SCHEMA", "DOMAIN_NAME"})
+      AddCol(c, n, kSysname);
+    return c;
+  }();
+  return columns;
 }
 
-ResultSet InformationSchemaTables(Store& db, ExecContext&) {
-  ResultSet rs;
-  for (const char* c : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME"}) AddCol(rs, c, kSysname);
-  AddCol(rs, "TABLE_TYPE", T(TypeId::kVarChar, 10));
-  for (const auto& [id, t] : db.catalog().tables) {
-    rs.rows.push_back({S(db.name(), kSysname), S("dbo", kSysname), S(t.name, kSysname),
-                       S(t.is_view ? "VIEW" : "BASE TABLE", T(TypeId::kVarChar, 10))});
-  }
-  return rs;
+Row InformationSchemaColumnRow(Store& db, const TableDef& t, size_t i) {
+  const ColumnDef& c = t.columns[i];
+  const SqlType& ty = c.type;
+  Row r;
+  r.reserve(InformationSchemaColumnsColumns().size());
+  r.push_back(S(db.name(), kSysname));
+  r.push_back(S("dbo", kSysname));
+  r.push_back(S(t.name, kSysname));
+  r.push_back(S(c.name, kSysname));
+  r.push_back(I(static_cast<int64_t>(i + 1), TypeId::kInt));
+  r.push_back(c.default_text.empty() ? N(TypeId::kNVarChar, 4000) : S(c.default_text, T(TypeId::kNVarChar, 4000)));
+  r.push_back(S(c.nullable ? "YES" : "NO", T(TypeId::kVarChar, 3)));
+  r.push_back(S(ty.Name(), kSysname));
+  r.push_back(IorN(CharMax(ty), TypeId::kInt));
+  r.push_back(IorN(CharOctets(ty), TypeId::kInt));
+  r.push_back(IorN(InfoNumericPrecision(ty), TypeId::kTinyInt));
+  r.push_back(IorN(InfoRadix(ty), TypeId::kSmallInt));
+  r.push_back(IorN(InfoScale(ty), TypeId::kInt));
+  std::optional<int> dtp;
+  if (ty.id == TypeId::kDateTime) dtp = 3;
+  if (ty.id == TypeId::kSmallDateTime) dtp = 0;
+  r.push_back(IorN(dtp, TypeId::kSmallInt));
+  r.push_back(N(TypeId::kNVarChar, 128));
+  r.push_back(N(TypeId::kNVarChar, 128));
+  if (ty.IsString())
+    r.push_back(S(ty.IsUnicode() ? "UNICODE" : "iso_1", kSysname));
+  else
+    r.push_back(N(TypeId::kNVarChar, 128));
+  r.push_back(N(TypeId::kNVarChar, 128));
+  r.push_back(N(TypeId::kNVarChar, 128));
+  if (ty.IsString())
+    r.push_back(S(kCollation, kSysname));
+  else
+    r.push_back(N(TypeId::kNVarChar, 128));
+  for (int k = 0; k < 3; ++k) r.push_back(N(TypeId::kNVarChar, 128));
+  return r;
 }
 
-ResultSet SysDatabases(ExecContext& ctx) {
-  ResultSet rs;
-  AddCol(rs, "name", kSysname);
-  AddCol(rs, "dbid", T(TypeId::kSmallInt));
-  AddCol(rs, "sid", T(TypeId::kVarChar, 85));
-  AddCol(rs, "mode", T(TypeId::kSmallInt));
-  AddCol(rs, "status", T(TypeId::kInt));
-  AddCol(rs, "status2", T(TypeId::kInt));
-  AddCol(rs, "crdate", T(TypeId::kDateTime));
-  AddCol(rs, "reserved", T(TypeId::kDateTime));
-  AddCol(rs, "category", T(TypeId::kInt));
-  AddCol(rs, "cmptlevel", T(TypeId::kTinyInt));
-  AddCol(rs, "filename", T(TypeId::kNVarChar, 260));
-  AddCol(rs, "version", T(TypeId::kSmallInt));
-  for (const auto& d : ctx.server().ListDatabases()) {
-    rs.rows.push_back({S(d.name, kSysname), I(d.dbid, TypeId::kSmallInt), N(TypeId::kVarChar, 85),
-                       I(0, TypeId::kSmallInt), I(65544, TypeId::kInt), I(1090520064, TypeId::kInt),
-                       Value::Date(d.crdate), Value::Date(DateTime{}), I(0, TypeId::kInt), I(100, TypeId::kTinyInt),
-                       S(d.file.string(), T(TypeId::kNVarChar, 260)), I(661, TypeId::kSmallInt)});
-  }
-  return rs;
+}  // namespace
+
+SysView InformationSchemaColumns(Store& db) {
+  Store* store = &db;
+  return SysView{&InformationSchemaColumnsColumns(),
+                 {kInfoTableName, kInfoColumnName},
+                 [store](const SysViewKeys& keys, auto& out) {
+                   for (const TableDef* t : SelectTables(store->catalog(), keys, kInfoTableName, -1)) {
+                     for (size_t i : SelectColumns(*t, keys, kInfoColumnName))
+                       out.push_back(InformationSchemaColumnRow(*store, *t, i));
+                   }
+                 }};
 }
 
-ResultSet SysCatalogDatabases(ExecContext& ctx) {
-  ResultSet rs;
-  AddCol(rs, "name", kSysname);
-  AddCol(rs, "database_id", T(TypeId::kInt));
-  AddCol(rs, "create_date", T(TypeId::kDateTime));
-  AddCol(rs, "compatibility_level", T(TypeId::kTinyInt));
-  AddCol(rs, "collation_name", kSysname);
-  AddCol(rs, "state", T(TypeId::kTinyInt));
-  AddCol(rs, "state_desc", T(TypeId::kNVarChar, 60));
-  for (const auto& d : ctx.server().ListDatabases()) {
-    rs.rows.push_back({S(d.name, kSysname), I(d.dbid, TypeId::kInt), Value::Date(d.crdate), I(100, TypeId::kTinyInt),
-                       S(kCollation, kSysname), I(0, TypeId::kTinyInt), S("ONLINE", T(TypeId::kNVarChar, 60))});
-  }
-  return rs;
+SysView InformationSchemaTables(Store& db) {
+  static const std::vector<ColumnInfo> columns = [] {
+    std::vector<ColumnInfo> c;
+    for (const char* n : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME"}) AddCol(c, n, kSysname);
+    AddCol(c, "TABLE_TYPE", T(TypeId::kVarChar, 10));
+    return c;
+  }();
+  Store* store = &db;
+  return SysView{&columns, {kInfoTableName}, [store](const SysViewKeys& keys, auto& out) {
+                   for (const TableDef* t : SelectTables(store->catalog(), keys, kInfoTableName, -1)) {
+                     out.push_back({S(store->name(), kSysname), S("dbo", kSysname), S(t->name, kSysname),
+                                    S(t->is_view ? "VIEW" : "BASE TABLE", T(TypeId::kVarChar, 10))});
+                   }
+                 }};
+}
+
+SysView SysDatabases(ExecContext& ctx) {
+  static const std::vector<ColumnInfo> columns = [] {
+    std::vector<ColumnInfo> c;
+    AddCol(c, "name", kSysname);
+    AddCol(c, "dbid", T(TypeId::kSmallInt));
+    AddCol(c, "sid", T(TypeId::kVarChar, 85));
+    AddCol(c, "mode", T(TypeId::kSmallInt));
+    AddCol(c, "status", T(TypeId::kInt));
+    AddCol(c, "status2", T(TypeId::kInt));
+    AddCol(c, "crdate", T(TypeId::kDateTime));
+    AddCol(c, "reserved", T(TypeId::kDateTime));
+    AddCol(c, "category", T(TypeId::kInt));
+    AddCol(c, "cmptlevel", T(TypeId::kTinyInt));
+    AddCol(c, "filename", T(TypeId::kNVarChar, 260));
+    AddCol(c, "version", T(TypeId::kSmallInt));
+    return c;
+  }();
+  ExecContext* c = &ctx;
+  return SysView{
+      &columns, {}, [c](const SysViewKeys&, auto& out) {
+        for (const auto& d : c->server().ListDatabases()) {
+          out.push_back({S(d.name, kSysname), I(d.dbid, TypeId::kSmallInt), N(TypeId::kVarChar, 85),
+                         I(0, TypeId::kSmallInt), I(65544, TypeId::kInt), I(1090520064, TypeId::kInt),
+                         Value::Date(d.crdate), Value::Date(DateTime{}), I(0, TypeId::kInt), I(100, TypeId::kTinyInt),
+                         S(d.file.string(), T(TypeId::kNVarChar, 260)), I(661, TypeId::kSmallInt)});
+        }
+      }};
+}
+
+SysView SysCatalogDatabases(ExecContext& ctx) {
+  static const std::vector<ColumnInfo> columns = [] {
+    std::vector<ColumnInfo> c;
+    AddCol(c, "name", kSysname);
+    AddCol(c, "database_id", T(TypeId::kInt));
+    AddCol(c, "create_date", T(TypeId::kDateTime));
+    AddCol(c, "compatibility_level", T(TypeId::kTinyInt));
+    AddCol(c, "collation_name", kSysname);
+    AddCol(c, "state", T(TypeId::kTinyInt));
+    AddCol(c, "state_desc", T(TypeId::kNVarChar, 60));
+    return c;
+  }();
+  ExecContext* c = &ctx;
+  return SysView{
+      &columns, {}, [c](const SysViewKeys&, auto& out) {
+        for (const auto& d : c->server().ListDatabases()) {
+          out.push_back({S(d.name, kSysname), I(d.dbid, TypeId::kInt), Value::Date(d.crdate), I(100, TypeId::kTinyInt),
+                         S(kCollation, kSysname), I(0, TypeId::kTinyInt), S("ONLINE", T(TypeId::kNVarChar, 60))});
+        }
+      }};
 }
 
 // sys.objects (every object) and sys.tables (user tables only).
-ResultSet SysCatalogObjects(Store& db, bool tables_only) {
-  ResultSet rs;
-  AddCol(rs, "name", kSysname);
-  AddCol(rs, "object_id", T(TypeId::kInt));
-  AddCol(rs, "principal_id", T(TypeId::kInt));
-  AddCol(rs, "schema_id", T(TypeId::kInt));
-  AddCol(rs, "parent_object_id", T(TypeId::kInt));
-  AddCol(rs, "type", T(TypeId::kChar, 2));
-  AddCol(rs, "type_desc", T(TypeId::kNVarChar, 60));
-  AddCol(rs, "create_date", T(TypeId::kDateTime));
-  AddCol(rs, "modify_date", T(TypeId::kDateTime));
-  AddCol(rs, "is_ms_shipped", T(TypeId::kBit));
-  for (const auto& o : db.catalog().objects) {
-    if (tables_only && o.xtype != "U") continue;
-    std::string type = o.xtype.size() >= 2 ? o.xtype : o.xtype + " ";
-    rs.rows.push_back({S(o.name, kSysname), I(o.id, TypeId::kInt), N(TypeId::kInt), I(1, TypeId::kInt),
-                       I(o.parent_id, TypeId::kInt), S(type, T(TypeId::kChar, 2)),
-                       S(TypeDesc(o.xtype), T(TypeId::kNVarChar, 60)), Value::Date(o.crdate), Value::Date(o.crdate),
-                       Value::Bit(false)});
-  }
-  return rs;
+SysView SysCatalogObjects(Store& db, bool tables_only) {
+  static const std::vector<ColumnInfo> columns = [] {
+    std::vector<ColumnInfo> c;
+    AddCol(c, "name", kSysname);
+    AddCol(c, "object_id", T(TypeId::kInt));
+    AddCol(c, "principal_id", T(TypeId::kInt));
+    AddCol(c, "schema_id", T(TypeId::kInt));
+    AddCol(c, "parent_object_id", T(TypeId::kInt));
+    AddCol(c, "type", T(TypeId::kChar, 2));
+    AddCol(c, "type_desc", T(TypeId::kNVarChar, 60));
+    AddCol(c, "create_date", T(TypeId::kDateTime));
+    AddCol(c, "modify_date", T(TypeId::kDateTime));
+    AddCol(c, "is_ms_shipped", T(TypeId::kBit));
+    return c;
+  }();
+  Store* store = &db;
+  return SysView{&columns, {0, 1}, [store, tables_only](const SysViewKeys& keys, auto& out) {
+                   for (const ObjectDef* o : SelectObjects(store->catalog(), keys, 0, 1)) {
+                     if (tables_only && o->xtype != "U") continue;
+                     std::string type = o->xtype.size() >= 2 ? o->xtype : o->xtype + " ";
+                     out.push_back({S(o->name, kSysname), I(o->id, TypeId::kInt), N(TypeId::kInt), I(1, TypeId::kInt),
+                                    I(o->parent_id, TypeId::kInt), S(type, T(TypeId::kChar, 2)),
+                                    S(TypeDesc(o->xtype), T(TypeId::kNVarChar, 60)), Value::Date(o->crdate),
+                                    Value::Date(o->crdate), Value::Bit(false)});
+                   }
+                 }};
 }
 
-ResultSet SysCatalogColumns(Store& db) {
-  ResultSet rs;
-  AddCol(rs, "object_id", T(TypeId::kInt));
-  AddCol(rs, "name", kSysname);
-  AddCol(rs, "column_id", T(TypeId::kInt));
-  AddCol(rs, "system_type_id", T(TypeId::kTinyInt));
-  AddCol(rs, "user_type_id", T(TypeId::kInt));
-  AddCol(rs, "max_length", T(TypeId::kSmallInt));
-  AddCol(rs, "precision", T(TypeId::kTinyInt));
-  AddCol(rs, "scale", T(TypeId::kTinyInt));
-  AddCol(rs, "collation_name", kSysname);
-  AddCol(rs, "is_nullable", T(TypeId::kBit));
-  AddCol(rs, "is_identity", T(TypeId::kBit));
-  AddCol(rs, "default_object_id", T(TypeId::kInt));
-  for (const auto& [id, t] : db.catalog().tables) {
-    for (const auto& c : t.columns) {
-      TypeFacts f = Facts(c.type);
-      rs.rows.push_back({I(id, TypeId::kInt), S(c.name, kSysname), I(c.colid, TypeId::kInt),
-                         I(f.xtype, TypeId::kTinyInt), I(f.xtype, TypeId::kInt), I(f.bytes, TypeId::kSmallInt),
-                         I(f.precision.value_or(0), TypeId::kTinyInt), I(f.scale.value_or(0), TypeId::kTinyInt),
-                         c.type.IsString() ? S(kCollation, kSysname) : N(TypeId::kNVarChar, 128),
-                         Value::Bit(c.nullable), Value::Bit(c.identity), I(c.default_id, TypeId::kInt)});
-    }
-  }
-  return rs;
+SysView SysCatalogColumns(Store& db) {
+  static const std::vector<ColumnInfo> columns = [] {
+    std::vector<ColumnInfo> c;
+    AddCol(c, "object_id", T(TypeId::kInt));
+    AddCol(c, "name", kSysname);
+    AddCol(c, "column_id", T(TypeId::kInt));
+    AddCol(c, "system_type_id", T(TypeId::kTinyInt));
+    AddCol(c, "user_type_id", T(TypeId::kInt));
+    AddCol(c, "max_length", T(TypeId::kSmallInt));
+    AddCol(c, "precision", T(TypeId::kTinyInt));
+    AddCol(c, "scale", T(TypeId::kTinyInt));
+    AddCol(c, "collation_name", kSysname);
+    AddCol(c, "is_nullable", T(TypeId::kBit));
+    AddCol(c, "is_identity", T(TypeId::kBit));
+    AddCol(c, "default_object_id", T(TypeId::kInt));
+    return c;
+  }();
+  Store* store = &db;
+  return SysView{
+      &columns, {0, 1}, [store](const SysViewKeys& keys, auto& out) {
+        for (const TableDef* t : SelectTables(store->catalog(), keys, -1, 0)) {
+          for (size_t i : SelectColumns(*t, keys, 1)) {
+            const ColumnDef& c = t->columns[i];
+            TypeFacts f = Facts(c.type);
+            out.push_back({I(t->id, TypeId::kInt), S(c.name, kSysname), I(c.colid, TypeId::kInt),
+                           I(f.xtype, TypeId::kTinyInt), I(f.xtype, TypeId::kInt), I(f.bytes, TypeId::kSmallInt),
+                           I(f.precision.value_or(0), TypeId::kTinyInt), I(f.scale.value_or(0), TypeId::kTinyInt),
+                           c.type.IsString() ? S(kCollation, kSysname) : N(TypeId::kNVarChar, 128),
+                           Value::Bit(c.nullable), Value::Bit(c.identity), I(c.default_id, TypeId::kInt)});
+          }
+        }
+      }};
 }
 
 }  // namespace engine::sysviews

@@ -110,6 +110,58 @@ const TableDef* Catalog::TableById(int32_t id) const {
   return it == tables.end() ? nullptr : &it->second;
 }
 
+void Catalog::BuildNameLists() const {
+  objects_by_name_.clear();
+  indexes_by_name_.clear();
+  for (size_t i = 0; i < objects.size(); ++i) objects_by_name_[CollateKey(objects[i].name)].push_back(i);
+  for (const auto& [id, table] : tables) {
+    for (size_t i = 0; i < table.indexes.size(); ++i)
+      indexes_by_name_[CollateKey(table.indexes[i].name)].emplace_back(id, i);
+  }
+  name_lists_ready_ = true;
+}
+
+// The lists are only as fresh as the last InvalidateLookup(); every entry is checked against the
+// catalog itself, so that a stale list is rebuilt rather than believed.
+std::vector<const ObjectDef*> Catalog::ObjectsNamed(std::string_view name) const {
+  std::string key = CollateKey(name);
+  std::vector<const ObjectDef*> out;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!name_lists_ready_) BuildNameLists();
+    out.clear();
+    auto it = objects_by_name_.find(key);
+    if (it == objects_by_name_.end()) return out;
+    bool stale = false;
+    for (size_t i : it->second) {
+      stale = stale || i >= objects.size() || !CollateEqual(objects[i].name, name);
+      if (!stale) out.push_back(&objects[i]);
+    }
+    if (!stale) return out;
+    name_lists_ready_ = false;
+  }
+  return out;
+}
+
+std::vector<Catalog::NamedIndex> Catalog::IndexesNamed(std::string_view name) const {
+  std::string key = CollateKey(name);
+  std::vector<NamedIndex> out;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!name_lists_ready_) BuildNameLists();
+    out.clear();
+    auto it = indexes_by_name_.find(key);
+    if (it == indexes_by_name_.end()) return out;
+    bool stale = false;
+    for (const auto& [table_id, i] : it->second) {
+      const TableDef* table = TableById(table_id);
+      stale = stale || !table || i >= table->indexes.size() || !CollateEqual(table->indexes[i].name, name);
+      if (!stale) out.push_back(NamedIndex{table, &table->indexes[i]});
+    }
+    if (!stale) return out;
+    name_lists_ready_ = false;
+  }
+  return out;
+}
+
 std::vector<const ForeignKeyDef*> Catalog::ReferencesTo(int32_t table_id) const {
   std::vector<const ForeignKeyDef*> out;
   for (const ForeignKeyDef& fk : foreign_keys) {

@@ -104,7 +104,7 @@ std::unique_ptr<Server> Server::Open(const std::filesystem::path& dir, bool crea
   return server;
 }
 
-Server::~Server() = default;
+Server::~Server() { CloseTrace(); }
 
 Store& Server::master() { return *master_; }
 

@@ -91,12 +91,25 @@ void LoadTables(sqlite3* db, const std::string& name, Catalog& c) {
   }
 }
 
+// Each table's column vector is sized once from the column count, so that loading a catalog of
+// wide tables does not grow (and move) every vector step by step.
+void ReserveColumns(sqlite3* db, const std::string& name, Catalog& c) {
+  storage::Stmt q(db, name, "SELECT table_id, count(*) FROM _columns GROUP BY table_id");
+  while (q.Step()) {
+    auto it = c.tables.find(static_cast<int32_t>(q.Int(0)));
+    if (it != c.tables.end()) it->second.columns.reserve(static_cast<size_t>(q.Int(1)));
+  }
+}
+
 void LoadColumns(sqlite3* db, const std::string& name, Catalog& c) {
+  ReserveColumns(db, name, c);
   storage::Stmt q(db, name,
                   "SELECT table_id, colid, name, type_id, length, precision, scale, nullable, is_identity, seed,"
                   " increment, default_id, default_text FROM _columns ORDER BY table_id, ordinal");
+  auto it = c.tables.end();
   while (q.Step()) {
-    auto it = c.tables.find(static_cast<int32_t>(q.Int(0)));
+    auto table_id = static_cast<int32_t>(q.Int(0));
+    if (it == c.tables.end() || it->first != table_id) it = c.tables.find(table_id);  // rows come table by table
     if (it == c.tables.end()) continue;
     ColumnDef col;
     col.colid = static_cast<int32_t>(q.Int(1));

@@ -1,5 +1,5 @@
-// trace.jsonl: one JSON object per batch, appended with a single write so that several
-// processes tracing into one server directory never interleave within a line.
+// trace.jsonl: one JSON object per batch, appended with a single write (O_APPEND) so that
+// several processes tracing into one server directory never interleave within a line.
 #include <fcntl.h>
 
 #include <cstdio>
@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -66,27 +67,28 @@ int64_t TracedRows(const BatchResult& result) {
   return rows;
 }
 
-void AppendLine(const std::filesystem::path& file, const std::string& line) {
-#ifdef _WIN32
-  int fd = _wopen(file.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, 0644);
-  if (fd < 0) return;
-  _write(fd, line.data(), static_cast<unsigned>(line.size()));
-  _close(fd);
-#else
-  int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return;  // tracing is best effort: it never fails a batch
+#ifndef _WIN32
+void WriteAll(int fd, const std::string& line) {
   size_t done = 0;
   while (done < line.size()) {
     ssize_t n = ::write(fd, line.data() + done, line.size() - done);
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  ::close(fd);
-#endif
 }
 
+// The trace file stays open between batches; when someone removed it meanwhile (support staff
+// clearing the trace), the next line starts a new file.
+bool StillLinked(int fd) {
+  struct stat st;
+  return ::fstat(fd, &st) == 0 && st.st_nlink > 0;
+}
+#endif
+
 std::string TraceLine(std::string_view db, std::string_view sql, const BatchResult& result) {
-  std::string line = "{\"db\":";
+  std::string line;
+  line.reserve(db.size() + sql.size() + 64);
+  line += "{\"db\":";
   AppendJsonString(line, db);
   line += ",\"sql\":";
   AppendJsonString(line, sql);
@@ -103,7 +105,27 @@ std::string TraceLine(std::string_view db, std::string_view sql, const BatchResu
 
 void Server::Trace(std::string_view db, std::string_view sql, const BatchResult& result) {
   if (!trace_) return;
-  AppendLine(dir_ / "trace.jsonl", TraceLine(db, sql, result));
+  std::string line = TraceLine(db, sql, result);
+#ifdef _WIN32
+  std::filesystem::path file = dir_ / "trace.jsonl";
+  int fd = _wopen(file.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, 0644);
+  if (fd < 0) return;
+  _write(fd, line.data(), static_cast<unsigned>(line.size()));
+  _close(fd);
+#else
+  if (trace_fd_ >= 0 && !StillLinked(trace_fd_)) CloseTrace();
+  if (trace_fd_ < 0)
+    trace_fd_ = ::open((dir_ / "trace.jsonl").c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (trace_fd_ < 0) return;  // tracing is best effort: it never fails a batch
+  WriteAll(trace_fd_, line);
+#endif
+}
+
+void Server::CloseTrace() {
+#ifndef _WIN32
+  if (trace_fd_ >= 0) ::close(trace_fd_);
+#endif
+  trace_fd_ = -1;
 }
 
 }  // namespace engine

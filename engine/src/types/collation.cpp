@@ -214,14 +214,21 @@ std::string CollateKey(std::string_view s) {
   s = detail::TrimRightBlanks(s);
   std::string key;
   key.reserve(s.size() * 2);
+  // The accents part is only made once an element has an accent (most names have none); the
+  // elements before it have none.
   std::string accents;
   bool any_accent = false;
+  size_t units = 0;
   UnitReader r(s, 0);
   Unit u;
   while (r.Next(u)) {
     AppendUtf8(key, u.weight);
-    accents += static_cast<char>(u.accent + 1);
-    any_accent = any_accent || u.accent != 0;
+    if (u.accent != 0 && !any_accent) {
+      any_accent = true;
+      accents.assign(units, static_cast<char>(1));
+    }
+    if (any_accent) accents += static_cast<char>(u.accent + 1);
+    ++units;
   }
   if (any_accent) {
     key += '\0';
