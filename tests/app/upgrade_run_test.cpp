@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/main_window.h"
@@ -75,8 +76,8 @@ TEST_F(UpgradeRunTest, AFirstRunConvertsTheOldReleaseWithoutAnyBox) {
   const ui::RecordingUi ui = Run();
   EXPECT_EQ(ui.Log("box "), "box Informationen: UPDATE erfolgreich ausgeführt!\n");
 
-  // Per database the gauge climbs by the progress steps of stages A (to 58), B (to 78) and C (to 94), then the
-  // end actions set 100 and 0.
+  // Per database the gauge climbs by the progress steps of stages A (to 58), B (to 78) and C (to 94); stage E
+  // has none and leaves it there; then the end actions set 100 and 0.
   const std::string one_database =
       "1 3 4 6 7 8 10 11 12 14 15 17 18 19 21 22 24 25 26 28 29 31 32 33 35 36 38 39 40 42 43 44 46 47 49 50 51 53 54 "
       "56 57 58 60 61 62 64 65 67 68 69 71 72 74 75 76 78 79 81 82 83 85 86 88 89 90 92 93 94 100 0 ";
@@ -154,7 +155,27 @@ TEST_F(UpgradeRunTest, ASecondRunOnlyProbesAndRunsTheEveryRunStatementsAndChange
       "ALTER TABLE dbo.HyAdresse ALTER COLUMN Telefon3 varchar(240) Null\n"
       "ALTER TABLE dbo.AdresseZukunft ALTER COLUMN Telefon3 varchar(240) Null\n"
       "ALTER TABLE dbo.LogAdr ALTER COLUMN Telefon3 varchar(240) Null\n"
-      "script MemoFachWLSB (160 batches)\n";
+      "script MemoFachWLSB (160 batches)\n"
+      "UPDATE MgVert SET ArtName=A.Bezeichnung FROM MgVert V LEFT JOIN MgArt A ON A.Art=V.Art\n"
+      "ALTER TABLE MgSolln ALTER COLUMN ArtName varchar(120) NULL\n"
+      "UPDATE MgSolln SET ArtName=A.Bezeichnung FROM MgSolln V LEFT JOIN MgArt A ON A.Art=V.Art\n"
+      "UPDATE MgLast SET IndSepa='N' WHERE SEPAXML IS NULL OR SEPAXML=''\n"
+      "UPDATE d_blz SET BIC= (select TOP 1 BIC from d_blz B where B.BLZ=d_blz.BLZ AND ISNULL(bic,'')<>'')  where bic "
+      "IS NULL\n"
+      "UPDATE mandstam SET SEPAErstTage=5 WHERE SEPAErstTage IS NULL\n"
+      "UPDATE mandstam SET SEPAFolgeTage=2 WHERE SEPAFolgeTage IS NULL\n"
+      "ALTER TABLE dbo.mandstam ALTER COLUMN GlaeubigerId varchar(35) Null\n";
+  // Statements that rewrite rows with the values they hold: the telephone merge rewrites every address with its
+  // own value, the booking texts match their mixed-case form under the case-insensitive collation, the fee type
+  // names are taken again from the fee types, debits without a SEPA file are marked again, and bank branches
+  // without a BIC whose bank code has none look again.
+  const auto rewrites_rows = [](const std::string& sql) {
+    for (std::string_view prefix : {"UPDATE Adresse SET", "UPDATE F5BuText", "UPDATE MgVert SET ArtName",
+                                    "UPDATE MgSolln SET ArtName", "UPDATE MgLast SET IndSepa='N'", "UPDATE d_blz"}) {
+      if (sql.starts_with(prefix)) return true;
+    }
+    return false;
+  };
   const std::vector<TraceEntry> trace = Trace();
   for (const char* database : {"Zentix", "ZENTIX001"}) {
     std::vector<TraceEntry> sent;
@@ -162,12 +183,8 @@ TEST_F(UpgradeRunTest, ASecondRunOnlyProbesAndRunsTheEveryRunStatementsAndChange
       const TraceEntry& entry = trace[i];
       if (entry.db != database || entry.sql.starts_with("SELECT ")) continue;
       sent.push_back(entry);
-      // The conversions find nothing left to convert. The telephone merge rewrites every address with its own
-      // value, and the booking texts match their mixed-case form under the case-insensitive collation.
-      if (entry.sql.starts_with("UPDATE ") && !entry.sql.starts_with("UPDATE Adresse SET") &&
-          !entry.sql.starts_with("UPDATE F5BuText")) {
-        EXPECT_EQ(entry.rows, 0) << entry.sql;
-      }
+      // The conversions find nothing left to convert.
+      if (entry.sql.starts_with("UPDATE ") && !rewrites_rows(entry.sql)) EXPECT_EQ(entry.rows, 0) << entry.sql;
     }
     EXPECT_EQ(upgrade_test::Outline(sent, {}), every_run) << database;
   }

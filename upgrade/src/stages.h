@@ -7,6 +7,7 @@
 
 #include "schema/primitives.h"
 #include "schema/statement_runner.h"
+#include "upgrade/mandates.h"
 #include "upgrade/text_blocks.h"
 
 namespace upgrade {
@@ -26,6 +27,8 @@ void RunStageA(const Stage& stage);
 void RunStageB(const Stage& stage);
 // Federations, sports, invoices and transfers, with the reference scripts reloaded.
 void RunStageC(const Stage& stage);
+// Federation reporting and SEPA direct debit, ending with the mandate records that `mandates` creates.
+void RunStageE(const Stage& stage, Mandates& mandates);
 
 }  // namespace upgrade
 
