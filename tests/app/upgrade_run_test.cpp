@@ -184,7 +184,9 @@ TEST_F(UpgradeRunTest, ASecondRunOnlyProbesAndRunsTheEveryRunStatementsAndChange
       if (entry.db != database || entry.sql.starts_with("SELECT ")) continue;
       sent.push_back(entry);
       // The conversions find nothing left to convert.
-      if (entry.sql.starts_with("UPDATE ") && !rewrites_rows(entry.sql)) EXPECT_EQ(entry.rows, 0) << entry.sql;
+      if (entry.sql.starts_with("UPDATE ") && !rewrites_rows(entry.sql)) {
+        EXPECT_EQ(entry.rows, 0) << entry.sql;
+      }
     }
     EXPECT_EQ(upgrade_test::Outline(sent, {}), every_run) << database;
   }
