@@ -31,6 +31,10 @@ std::vector<std::string> ClubDatabaseBatches(std::string_view database_name) {
   batches.push_back("BEGIN TRANSACTION");
   for (std::string& batch : fixture::DataBatches(options)) batches.push_back(std::move(batch));
   batches.push_back("COMMIT");
+  // What stage E reads of stage D, while the catalogue does not run stage D (see fixture::ObjectsOfStageD).
+  if (options.objects_of_stage_d) {
+    for (std::string_view statement : fixture::ObjectsOfStageD()) batches.emplace_back(statement);
+  }
   return batches;
 }
 
