@@ -100,8 +100,7 @@ void CleanDsaFederationNames(const Stage& stage) {
   stage.runner.Direct("UPDATE DSAFachverband SET Bezeichnung=REPLACE(Bezeichnung,'  ',' ')", FailureClass::kUnguarded);
 }
 
-// One row per mandate of a member; the mandate number is part of the key is the mandate number, so a member may hold
-// several.
+// One row per mandate of a member; the mandate number is part of the key, so a member may hold several.
 void CreateMandates(const Stage& stage) {
   stage.runner.CreateTableIfMissing(
       "AdrSepa", {CreateTableLinesAfter("CREATE TABLE AdrSepa (", {{"[AdrNr]", "[int]", "NOT NULL"},
