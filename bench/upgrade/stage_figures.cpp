@@ -20,6 +20,7 @@
 #include "stages.h"  // the catalogue's stages, internal to the upgrade library
 #include "ui/recording_ui.h"
 #include "upgrade/catalogue.h"
+#include "upgrade/mandates.h"
 #include "upgrade/text_blocks.h"
 
 namespace bench_upgrade {
@@ -75,14 +76,27 @@ std::vector<StageFigures> RunStagesOnce(const fs::path& dir, const fs::path& ser
   schema::StatementRunner runner(client, ui);
   schema::Primitives primitives(runner, catalog);
   upgrade::Catalogue catalogue(client, runner, primitives, ui);
+  upgrade::Mandates mandates(client, upgrade::LocalToday);
   const upgrade::Stage stage{runner, primitives, [&catalogue] { catalogue.ProgressStep(); }, blocks};
-  const std::pair<const char*, void (*)(const upgrade::Stage&)> stages[] = {
-      {"A", upgrade::RunStageA}, {"B", upgrade::RunStageB}, {"C", upgrade::RunStageC}, {"D", upgrade::RunStageD}};
+  db::Command command(client);
+  const std::pair<const char*, std::function<void()>> stages[] = {
+      {"A", [&] { upgrade::RunStageA(stage); }},
+      {"B", [&] { upgrade::RunStageB(stage); }},
+      {"C", [&] { upgrade::RunStageC(stage); }},
+      {"D", [&] { upgrade::RunStageD(stage); }},
+      {"E", [&] { upgrade::RunStageE(stage, mandates); }},
+      // The mandate generation alone: every record of E made again after they were deleted (the delete untimed).
+      {"E30", [&] { mandates.pMandatErstellen(); }},
+  };
   std::vector<StageFigures> figures;
   for (const auto& [name, run] : stages) {
+    if (std::string_view(name) == "E30") {
+      command.set_text("DELETE FROM AdrSepa");
+      command.Execute();
+    }
     const long long before = TraceLines(server_dir);
     const Clock::time_point start = Clock::now();
-    run(stage);
+    run();
     const double seconds = SecondsSince(start);
     figures.push_back({name, seconds, TraceLines(server_dir) - before});
   }

@@ -1,8 +1,9 @@
 // Outlines of what a catalogue stage sent, for comparing a whole stage with an expected trace file at once.
 //
 // One line per batch: probes by what they look for ("column T.C", "exists T"), the runs of a reference script
-// as one line naming the block once every batch of it was sent exactly as the block holds it, every other
-// statement by its text with its line ends visible, and a failure by its number behind the text.
+// as one line naming the block once every batch of it was sent exactly as the block holds it, a block sent
+// whole as one batch as one line naming it, every other statement by its text with its line ends visible, and
+// a failure by its number behind the text.
 #ifndef CLUBIQA_TESTS_UPGRADE_TRACE_OUTLINE_H_
 #define CLUBIQA_TESTS_UPGRADE_TRACE_OUTLINE_H_
 
@@ -76,10 +77,24 @@ inline std::pair<std::string, size_t> ScriptRunAt(const std::vector<db_test::Tra
   return {"", 0};
 }
 
+// The name of the block that `sql` sends whole, as one guarded batch (its text and the batch's CR LF), or "".
+inline std::string WholeBlockOf(std::string_view sql) {
+  const upgrade::TextBlocks& text = upgrade::EmbeddedTextBlocks();
+  for (const auto& [name, block] :
+       {std::pair{"memoHelp", &text.memoHelp}, std::pair{"MemoDSAFach", &text.MemoDSAFach}}) {
+    if (!block->empty() && sql.size() == block->size() + 2 && sql.starts_with(*block) && sql.ends_with("\r\n")) {
+      return name;
+    }
+  }
+  return "";
+}
+
 inline std::string OutlineOf(const db_test::TraceEntry& entry) {
   const std::string kind = KindOf(entry.sql);
   std::string line;
-  if (kind == "column probe") {
+  if (std::string block = WholeBlockOf(entry.sql); !block.empty()) {
+    line = "block " + block + " as one batch";
+  } else if (kind == "column probe") {
     line = "column " + LiteralAfter(entry.sql, "Table_Name='") + "." + LiteralAfter(entry.sql, "Column_Name='");
   } else if (kind == "existence probe") {
     line = "exists " + LiteralAfter(entry.sql, "name='");

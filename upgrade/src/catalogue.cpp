@@ -2,6 +2,7 @@
 #include "upgrade/catalogue.h"
 
 #include <cmath>
+#include <utility>
 
 #include "stages.h"
 
@@ -13,8 +14,8 @@ int GaugeValue(int32_t counter, int32_t total) {
 }
 
 Catalogue::Catalogue(db::Connection& client, schema::StatementRunner& runner, schema::Primitives& primitives,
-                     ui::Ui& ui)
-    : client_(client), runner_(runner), primitives_(primitives), ui_(ui) {}
+                     ui::Ui& ui, Today today)
+    : client_(client), runner_(runner), primitives_(primitives), ui_(ui), mandates_(client, std::move(today)) {}
 
 void Catalogue::acOKExecute() {
   if (!client_.connected()) return;  // the failed switch has been reported already
@@ -43,6 +44,7 @@ void Catalogue::RunStages() {
   RunStageB(stage);
   RunStageC(stage);
   RunStageD(stage);
+  RunStageE(stage, mandates_);
 }
 
 }  // namespace upgrade

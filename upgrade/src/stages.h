@@ -7,6 +7,7 @@
 
 #include "schema/primitives.h"
 #include "schema/statement_runner.h"
+#include "upgrade/mandates.h"
 #include "upgrade/text_blocks.h"
 
 namespace upgrade {
@@ -28,6 +29,8 @@ void RunStageB(const Stage& stage);
 void RunStageC(const Stage& stage);
 // Club bank accounts, help, SEPA log and online banking.
 void RunStageD(const Stage& stage);
+// Federation reporting and SEPA direct debit, ending with the mandate records that `mandates` creates.
+void RunStageE(const Stage& stage, Mandates& mandates);
 
 }  // namespace upgrade
 

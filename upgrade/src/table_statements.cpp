@@ -21,9 +21,15 @@ schema::Lines CreateTableLinesAfter(std::string_view first_line, std::initialize
 }
 
 schema::Lines PrimaryKeyLines(std::string_view table, std::string_view key_column) {
+  return PrimaryKeyLines(table, {key_column});
+}
+
+schema::Lines PrimaryKeyLines(std::string_view table, std::initializer_list<std::string_view> key_columns) {
   const std::string name(table);
+  std::string columns;
+  for (std::string_view column : key_columns) columns += (columns.empty() ? "[" : ",[") + std::string(column) + "]";
   return {"ALTER TABLE [dbo].[" + name + "]  ADD", "CONSTRAINT [PK_" + name + "] PRIMARY KEY CLUSTERED",
-          "([" + std::string(key_column) + "]) ON [PRIMARY]"};
+          "(" + columns + ") ON [PRIMARY]"};
 }
 
 }  // namespace upgrade

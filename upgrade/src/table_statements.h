@@ -19,6 +19,9 @@ struct ColumnLine {
 // "CREATE TABLE dbo.<table> (", then "<name> <type> <nullability>," per column, the last one ending in ")"
 // instead of the comma.
 schema::Lines CreateTableLines(std::string_view table, std::initializer_list<ColumnLine> columns);
+// The same with the first line as given, for tables whose create statement names them otherwise
+// ("CREATE TABLE AdrSepa (" without the schema).
+schema::Lines CreateTableLinesAfter(std::string_view first_line, std::initializer_list<ColumnLine> columns);
 
 // The same column lines after a first line given whole, for tables whose create statement names them in
 // another form ("CREATE TABLE [dbo].[tblHelp](").
@@ -27,6 +30,8 @@ schema::Lines CreateTableLinesAfter(std::string_view first_line, std::initialize
 // "ALTER TABLE [dbo].[<table>]  ADD" (two blanks), "CONSTRAINT [PK_<table>] PRIMARY KEY CLUSTERED",
 // "([<key_column>]) ON [PRIMARY]".
 schema::Lines PrimaryKeyLines(std::string_view table, std::string_view key_column);
+// The same over several columns: "([<c1>],[<c2>]) ON [PRIMARY]".
+schema::Lines PrimaryKeyLines(std::string_view table, std::initializer_list<std::string_view> key_columns);
 
 }  // namespace upgrade
 

@@ -13,6 +13,7 @@
 #include "schema/primitives.h"
 #include "schema/statement_runner.h"
 #include "ui/ui.h"
+#include "upgrade/mandates.h"
 
 namespace upgrade {
 
@@ -24,8 +25,9 @@ int GaugeValue(int32_t counter, int32_t total);
 
 class Catalogue {
  public:
-  // None of the references is owned; all must outlive the catalogue.
-  Catalogue(db::Connection& client, schema::StatementRunner& runner, schema::Primitives& primitives, ui::Ui& ui);
+  // None of the references is owned; all must outlive the catalogue. `today` dates the mandate records.
+  Catalogue(db::Connection& client, schema::StatementRunner& runner, schema::Primitives& primitives, ui::Ui& ui,
+            Today today = LocalToday);
   Catalogue(const Catalogue&) = delete;
   Catalogue& operator=(const Catalogue&) = delete;
 
@@ -42,6 +44,7 @@ class Catalogue {
   schema::StatementRunner& runner_;
   schema::Primitives& primitives_;
   ui::Ui& ui_;
+  Mandates mandates_;  // the mandate generation of stage E, on the client connection
   int32_t counter_ = 1;
   int32_t total_ = kProgressTotal;
 };
