@@ -34,6 +34,8 @@ namespace fs = std::filesystem;
 constexpr std::string_view kServerDirName = "server";
 constexpr std::string_view kClientDatabase = "ZENTIX001";
 constexpr std::string_view kServerCatalog = "Zentix";
+// Four members in five pay by direct debit, so that most of them are due for a mandate record.
+constexpr int kDirectDebitPercent = 80;
 
 struct Config {
   std::vector<int> sizes;
@@ -112,6 +114,7 @@ void BuildServer(const fs::path& server_dir, int members) {
   fixture::CreateOldReleaseDatabase(server_dir, kServerCatalog, server_catalog);
   fixture::Options client;
   client.members = members;
+  client.direct_debit_percent = kDirectDebitPercent;
   fixture::CreateOldReleaseDatabase(server_dir, kClientDatabase, client);
 }
 
@@ -190,6 +193,7 @@ bool RunStagesOfSize(int members) {
   const fs::path server_dir = dir / kServerDirName;
   fixture::Options client;
   client.members = members;
+  client.direct_debit_percent = kDirectDebitPercent;
   fixture::CreateOldReleaseDatabase(server_dir, kClientDatabase, client);
   TurnOnTrace(server_dir);
   bool ok = true;
