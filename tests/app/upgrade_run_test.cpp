@@ -184,12 +184,12 @@ TEST_F(UpgradeRunTest, ASecondRunOnlyProbesAndRunsTheEveryRunStatementsAndChange
       "ALTER TABLE dbo.mandstam ALTER COLUMN GlaeubigerId varchar(35) Null\n";
   // Statements that rewrite rows with the values they hold: the telephone merge rewrites every address with its
   // own value, the booking texts match their mixed-case form under the case-insensitive collation, the fee type
-  // names are taken again from the fee types, the version row is set to the '7' it holds, debits without a SEPA file are marked again, and bank branches
-  // without a BIC whose bank code has none look again.
+  // names are taken again from the fee types, the version row is set to the '7' it holds, debits without a SEPA file
+  // are marked again, and bank branches without a BIC whose bank code has none look again.
   const auto rewrites_rows = [](const std::string& sql) {
-    for (std::string_view prefix : {"UPDATE Adresse SET", "UPDATE F5BuText", "UPDATE tblVersion",
-                                    "UPDATE MgVert SET ArtName", "UPDATE MgSolln SET ArtName",
-                                    "UPDATE MgLast SET IndSepa='N'", "UPDATE d_blz"}) {
+    for (std::string_view prefix :
+         {"UPDATE Adresse SET", "UPDATE F5BuText", "UPDATE tblVersion", "UPDATE MgVert SET ArtName",
+          "UPDATE MgSolln SET ArtName", "UPDATE MgLast SET IndSepa='N'", "UPDATE d_blz"}) {
       if (sql.starts_with(prefix)) return true;
     }
     return false;

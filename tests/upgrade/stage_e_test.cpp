@@ -119,9 +119,9 @@ TEST_F(StageETest, AFirstRunLeavesEveryTableColumnKeyAndIndexOfTheStage) {
   const std::string identities = Rows(
       "SELECT t.name, c.name FROM sys.columns c JOIN sys.tables t ON t.object_id = c.object_id WHERE c.is_identity = 1 "
       "AND t.name IN ('tblDSA7', 'tblDSAExport', 'AdrSepa', 'AdrSepaVer') ORDER BY t.name");
-  ExpectSameAsFile(columns + "-- keys\n" + keys + "-- indexes of tblDSA7\n" +
-                       indexes + "-- identity columns\n" + identities,
-                   "stage_e_schema.txt");
+  ExpectSameAsFile(
+      columns + "-- keys\n" + keys + "-- indexes of tblDSA7\n" + indexes + "-- identity columns\n" + identities,
+      "stage_e_schema.txt");
 }
 
 TEST_F(StageETest, TheFederationListIsSeededAndItsNamesCleaned) {
