@@ -29,6 +29,8 @@ set -e
 visited=$(grep '^== .*/Clubiqa vanta - SQL Update ==$' "$dir/out.txt" | sed 's/^== \(.*\)\/Clubiqa.*/\1/' | tr '\n' ' ')
 [ "$visited" = "Zentix ZENTIX001 ZENTIX002 " ] || fail "visited: $visited"
 grep -q '\[Warnung\]\|\[Fehler\]' "$dir/out.txt" && fail "unexpected box"
+# Every catalogue run takes the gauge to 100 before it falls back to 0.
+[ "$(grep -c '\] 100%$' "$dir/out.txt")" -eq 3 ] || fail "the gauge did not reach 100 in each database"
 
 # With the settings file gone the run fails: connection box, then the failure, exit code non-zero.
 rm "$dir/SysDBAdo.INI"
