@@ -12,6 +12,7 @@
 #include "previous_release.h"
 #include "schema/primitives.h"
 #include "schema/statement_runner.h"
+#include "stage_test_base.h"
 #include "stages.h"
 #include "trace_outline.h"
 #include "ui/recording_ui.h"
@@ -28,13 +29,10 @@ void ExpectSameAsFile(const std::string& actual, std::string_view file) {
 
 constexpr int kMembers = 20;
 
-class StageCTest : public ::testing::Test {
+class StageCTest : public upgrade_test::StageTestBase {
  protected:
   StageCTest() {
-    database_.CreateOldRelease(kMembers);
-    database_.Open(client_);
-    upgrade::RunStageA(Stage());
-    upgrade::RunStageB(Stage());
+    PrepareOldRelease(kMembers, {upgrade::RunStageA, upgrade::RunStageB});
     // Profit-and-loss lines of both letters, for the receipts/expenses fill; an appointment at a known time.
     database_.Run(
         "INSERT INTO GuVKennzD (RimNr, Kennz, Nr, Bezeichnung) VALUES ('II', 'A', 1, 'Mitgliedsbeiträge'), "
@@ -42,35 +40,12 @@ class StageCTest : public ::testing::Test {
     database_.Run(
         "INSERT INTO W_Vorl (LfdNr, AdrNr, Datum, UhrZeit, Betreff) VALUES (900001, 1, '05.03.2013 17:30', "
         "'30.12.1899 09:05', 'Jahreshauptversammlung')");
-    database_.ClearTrace();
-    ui_.ClearEvents();
+    ForgetPreparation();
   }
 
-  upgrade::Stage Stage() {
-    return upgrade::Stage{runner_, primitives_, [this] { progress_positions_.push_back(database_.Trace().size()); },
-                          upgrade::EmbeddedTextBlocks()};
-  }
-
-  // Stage C alone, on a client connection opened afresh as the run driver opens it for every database; its
-  // trace as an outline with the progress steps in place.
   std::string RunStageC() {
-    client_.Close();
-    database_.Open(client_);
-    database_.ClearTrace();
-    progress_positions_.clear();
-    upgrade::RunStageC(Stage());
-    return upgrade_test::Outline(database_.Trace(), progress_positions_);
+    return RunOnFreshConnection([this] { upgrade::RunStageC(Stage()); });
   }
-
-  std::string Rows(std::string_view select) { return database_.Rows(select); }
-
-  upgrade_test::ClientDatabase database_;
-  db::Connection client_;
-  ui::RecordingUi ui_;
-  std::string current_catalog_{upgrade_test::kClientDatabase};
-  schema::StatementRunner runner_{client_, ui_};
-  schema::Primitives primitives_{runner_, current_catalog_};
-  std::vector<size_t> progress_positions_;
 };
 
 TEST_F(StageCTest, AFirstRunSendsItsStatementsInOrderWithoutAnyBox) {

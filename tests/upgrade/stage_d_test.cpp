@@ -12,6 +12,7 @@
 #include "previous_release.h"
 #include "schema/primitives.h"
 #include "schema/statement_runner.h"
+#include "stage_test_base.h"
 #include "stages.h"
 #include "trace_outline.h"
 #include "ui/recording_ui.h"
@@ -44,36 +45,19 @@ constexpr std::string_view kSecondCopy = "INSERT INTO MandKonten (Bank, Konto, B
 
 constexpr std::string_view kClubAccounts = "SELECT Bank, Konto, BLZ, FibuKonto, Online, IBAN, BIC FROM MandKonten";
 
-class StageDTest : public ::testing::Test {
+class StageDTest : public upgrade_test::StageTestBase {
  protected:
   StageDTest() {
-    database_.CreateOldRelease(kMembers);
-    database_.Open(client_);
-    upgrade::RunStageA(Stage());
-    upgrade::RunStageB(Stage());
-    upgrade::RunStageC(Stage());
+    PrepareOldRelease(kMembers, {upgrade::RunStageA, upgrade::RunStageB, upgrade::RunStageC});
     database_.Run(kAccountGroups);
     // A transfer and a transfer template, for the SEPA flags.
     database_.Run("INSERT INTO MgUeberw (Empfaenger, Betrag) VALUES ('Sportartikel Huber', 120.5)");
     database_.Run("INSERT INTO MgUeberwVorl (Bezeichnung, Betrag) VALUES ('Hallenmiete', 300)");
-    database_.ClearTrace();
-    ui_.ClearEvents();
+    ForgetPreparation();
   }
 
-  upgrade::Stage Stage() {
-    return upgrade::Stage{runner_, primitives_, [this] { progress_positions_.push_back(database_.Trace().size()); },
-                          upgrade::EmbeddedTextBlocks()};
-  }
-
-  // Stage D alone, on a client connection opened afresh as the run driver opens it for every database; its
-  // trace as an outline with the progress steps in place.
   std::string RunStageD() {
-    client_.Close();
-    database_.Open(client_);
-    database_.ClearTrace();
-    progress_positions_.clear();
-    upgrade::RunStageD(Stage());
-    return upgrade_test::Outline(database_.Trace(), progress_positions_);
+    return RunOnFreshConnection([this] { upgrade::RunStageD(Stage()); });
   }
 
   // What the traced statements that begin with `start` affected (or returned), one number each, in order:
@@ -86,8 +70,6 @@ class StageDTest : public ::testing::Test {
     return text;
   }
 
-  std::string Rows(std::string_view select) { return database_.Rows(select); }
-
   // Everything of the database, the help topics without their identity numbers: they are deleted and inserted
   // anew on every run, so the numbers move on while the topics stay the same.
   std::string EverythingButHelpNumbers() {
@@ -99,14 +81,6 @@ class StageDTest : public ::testing::Test {
                         "-- tblHelp\n" + Rows("SELECT PARENTID, FORM, CID, Bezeichnung, Memo, Notes, Benutzer, "
                                               "RadDat, Gruppe, PROGRAM FROM tblHelp ORDER BY FORM"));
   }
-
-  upgrade_test::ClientDatabase database_;
-  db::Connection client_;
-  ui::RecordingUi ui_;
-  std::string current_catalog_{upgrade_test::kClientDatabase};
-  schema::StatementRunner runner_{client_, ui_};
-  schema::Primitives primitives_{runner_, current_catalog_};
-  std::vector<size_t> progress_positions_;
 };
 
 TEST_F(StageDTest, AFirstRunSendsItsStatementsInOrderWithoutAnyBox) {

@@ -12,6 +12,7 @@
 #include "previous_release.h"
 #include "schema/primitives.h"
 #include "schema/statement_runner.h"
+#include "stage_test_base.h"
 #include "stages.h"
 #include "trace_outline.h"
 #include "ui/recording_ui.h"
@@ -39,49 +40,27 @@ std::string MandateRow(int adr_nr, std::string_view reference, std::string_view 
          "|Basis|W|Aktiv|2024-03-15 00:00:00.000|2024-03-15 00:00:00.000|2024-03-15 00:00:00.000|NULL|NULL|NULL|NULL\n";
 }
 
-class StageETest : public ::testing::Test {
+class StageETest : public upgrade_test::StageTestBase {
  protected:
   StageETest() {
-    database_.CreateOldRelease(kMembers);
-    database_.Open(client_);
-    upgrade::RunStageA(Stage());
-    upgrade::RunStageB(Stage());
-    upgrade::RunStageC(Stage());
-    upgrade::RunStageD(Stage());
+    PrepareOldRelease(kMembers, {upgrade::RunStageA, upgrade::RunStageB, upgrade::RunStageC, upgrade::RunStageD});
     database_.Run(
         "INSERT INTO Adresse (AdrNr, MitglNr, Name, Vorname, Zahlungsart) VALUES (1234, '815', "
         "'Beispiel', 'Berta', 'L')");
-    database_.ClearTrace();
-    ui_.ClearEvents();
+    ForgetPreparation();
   }
 
-  upgrade::Stage Stage() {
-    return upgrade::Stage{runner_, primitives_, [] {}, upgrade::EmbeddedTextBlocks()};
-  }
-
-  // Stage E alone, on a client connection opened afresh as the run driver opens it for every database; its
-  // trace as an outline (the stage has no progress step).
+  // The stage has no progress step.
   std::string RunStageE() {
-    client_.Close();
-    database_.Open(client_);
-    database_.ClearTrace();
-    upgrade::RunStageE(Stage(), mandates_);
-    return upgrade_test::Outline(database_.Trace(), {});
+    return RunOnFreshConnection([this] { upgrade::RunStageE(Stage(), mandates_); });
   }
 
-  std::string Rows(std::string_view select) { return database_.Rows(select); }
   // The member number of a showcase member whose number comes from the seed.
   std::string MemberNumber(int adr_nr) {
     const std::string row = Rows("SELECT MitglNr FROM Adresse WHERE AdrNr = " + Number(adr_nr));
     return row.substr(0, row.size() - 1);
   }
 
-  upgrade_test::ClientDatabase database_;
-  db::Connection client_;
-  ui::RecordingUi ui_;
-  std::string current_catalog_{upgrade_test::kClientDatabase};
-  schema::StatementRunner runner_{client_, ui_};
-  schema::Primitives primitives_{runner_, current_catalog_};
   upgrade::Mandates mandates_{client_, [] { return kToday; }};
 };
 
