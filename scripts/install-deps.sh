@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   libfltk1.3-dev libjpeg62-turbo-dev
   xvfb x11-apps xdotool
+  unixodbc unixodbc-dev tdsodbc freetds-bin
 )
 packages+=("$@")
 
