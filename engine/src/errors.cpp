@@ -70,6 +70,11 @@ SqlError InvalidObject(std::string_view name) {
   return Make(208, 16, 1, "Invalid object name " + Q(name) + ".", ErrorScope::kBatch);
 }
 
+SqlError TooManyTableNames(size_t limit) {
+  return Make(106, 16, 1, "Too many table names in the query. The maximum allowable is " + std::to_string(limit) + ".",
+              ErrorScope::kBatch);
+}
+
 SqlError AmbiguousColumn(std::string_view column) {
   return Make(209, 16, 1, "Ambiguous column name " + Q(column) + ".", ErrorScope::kBatch);
 }

@@ -20,6 +20,7 @@ SqlError UnclosedQuote(std::string_view rest);         // 105 (+ 102 follows in 
 SqlError InvalidColumn(std::string_view column);       // 207
 SqlError InvalidObject(std::string_view name);         // 208
 SqlError AmbiguousColumn(std::string_view column);     // 209
+SqlError TooManyTableNames(size_t limit);              // 106
 SqlError UnknownFunction(std::string_view name);       // 195 "'%s' is not a recognized built-in function name."
 SqlError UnknownType(std::string_view type);           // 2715 (column #n)
 SqlError MultiPartNotBound(std::string_view written);  // 4104

@@ -10,7 +10,7 @@ namespace {
 std::unique_ptr<query::JoinTree> LeafOf(int source) {
   auto t = std::make_unique<query::JoinTree>();
   t->source = source;
-  t->mask = uint64_t{1} << (source & 63);
+  t->mask = query::SourceBit(source);
   return t;
 }
 

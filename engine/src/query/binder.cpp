@@ -194,7 +194,7 @@ void Binder::Finish(Node& n) {
   merge(n.case_else);
   if (n.sub && n.sub->correlated) {
     // A correlated subquery may read any source of this block: never use it as a seek key.
-    n.sources = ~uint64_t{0};
+    n.sources.set();
     n.outer_refs = true;
   }
 }
@@ -214,7 +214,7 @@ NodePtr Binder::BindColumn(const ast::Expr& e, const BindOptions& opts, bool in_
     n->slot = src.offset + m->column;
     n->type = src.columns[m->column].type;
     if (depth == 0) {
-      n->sources = uint64_t{1} << (src.index & 63);
+      n->sources = SourceBit(src.index);
       if (opts.group_check && !in_agg &&
           std::find(opts.group_slots.begin(), opts.group_slots.end(), n->slot) == opts.group_slots.end()) {
         std::string shown = (src.alias.empty() ? src.name : src.alias) + "." + src.columns[m->column].name;

@@ -44,18 +44,18 @@ class Enumerator {
     row_[s.rowid_slot()] = Value::Int(rowid, TypeId::kBigInt);
   }
 
-  void NullFill(uint64_t mask) {
+  void NullFill(const SourceSet& mask) {
     for (const auto& s : plan_.sources) {
-      if (!(mask & (uint64_t{1} << (s->index & 63)))) continue;
+      if (!mask.test(static_cast<size_t>(s->index))) continue;
       for (int c : used_[s->index]) row_[s->offset + c] = Value::Null(s->columns[c].type);
       row_[s->rowid_slot()] = Value();
     }
   }
 
-  std::vector<int> SlotsOf(uint64_t mask) {
+  std::vector<int> SlotsOf(const SourceSet& mask) {
     std::vector<int> slots;
     for (const auto& s : plan_.sources) {
-      if (!(mask & (uint64_t{1} << (s->index & 63)))) continue;
+      if (!mask.test(static_cast<size_t>(s->index))) continue;
       for (int c : used_[s->index]) slots.push_back(s->offset + c);
       slots.push_back(s->rowid_slot());
     }

@@ -8,6 +8,8 @@
 // nested in expression nodes.
 #pragma once
 
+#include <bitset>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -71,6 +73,14 @@ struct InSetCache {
   std::unordered_map<std::string, bool> keys;
 };
 
+// SQL Server accepts at most 256 table names in a query and answers Msg 106 beyond; a query block
+// with more sources is refused when its FROM clause is compiled, so that a block's sources always fit
+// a SourceSet.
+inline constexpr size_t kMaxTableSources = 256;
+// A set of the sources of one query block, by index.
+using SourceSet = std::bitset<kMaxTableSources>;
+inline SourceSet SourceBit(int index) { return SourceSet().set(static_cast<size_t>(index)); }
+
 struct Node {
   NodeKind kind = NodeKind::kConst;
   ast::BinaryOp op = ast::BinaryOp::kAdd;
@@ -82,7 +92,7 @@ struct Node {
   std::optional<SqlType> type;  // static type when known
   std::string func;             // kFunc
   int style = -1;               // kCast with a CONVERT style argument
-  uint64_t sources = 0;         // bit i: reads source i of the current block (depth 0)
+  SourceSet sources;            // bit i: reads source i of the current block (depth 0)
   bool outer_refs = false;      // reads columns of enclosing blocks
   std::vector<NodePtr> args;
   NodePtr case_operand, case_else;
@@ -135,7 +145,7 @@ struct JoinTree {
   std::vector<EquiKey> keys;      // leaf: seek / hash keys
   std::vector<int> seek_columns;  // leaf base table: index prefix covered by `keys`
   std::vector<int> lookups;       // leaf system view: the keys of `keys` it looks its rows up by
-  uint64_t mask = 0;              // sources in this subtree
+  SourceSet mask;                 // sources in this subtree
 };
 
 enum class AggKind : uint8_t { kCountStar, kCount, kSum, kAvg, kMin, kMax };

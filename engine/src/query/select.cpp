@@ -24,7 +24,7 @@ NodePtr ColumnNode(Source& s, int c) {
   n->kind = NodeKind::kColumn;
   n->slot = s.offset + c;
   n->type = s.columns[c].type;
-  n->sources = uint64_t{1} << (s.index & 63);
+  n->sources = SourceBit(s.index);
   return n;
 }
 

@@ -13,11 +13,12 @@ namespace {
 std::unique_ptr<JoinTree> Leaf(int source) {
   auto t = std::make_unique<JoinTree>();
   t->source = source;
-  t->mask = uint64_t{1} << (source & 63);
+  t->mask = SourceBit(source);
   return t;
 }
 
 Source& NewSource(QueryPlan& plan) {
+  if (plan.sources.size() >= kMaxTableSources) throw err::TooManyTableNames(kMaxTableSources);
   auto s = std::make_unique<Source>();
   s->index = static_cast<int>(plan.sources.size());
   plan.sources.push_back(std::move(s));
@@ -154,9 +155,8 @@ bool HasSubquery(const Node& n) {
 }
 
 // Adds keys "leaf column = expression over `avail`" found among `conds`.
-void CollectKeys(const QueryPlan& plan, JoinTree& leaf, const std::vector<const Node*>& conds, uint64_t avail) {
+void CollectKeys(const QueryPlan& plan, JoinTree& leaf, const std::vector<const Node*>& conds, const SourceSet& avail) {
   const Source& s = *plan.sources[leaf.source];
-  uint64_t bit = uint64_t{1} << (s.index & 63);
   for (const Node* c : conds) {
     if (c->kind != NodeKind::kCompare || c->op != ast::BinaryOp::kEq) continue;
     for (int side = 0; side < 2; ++side) {
@@ -164,7 +164,8 @@ void CollectKeys(const QueryPlan& plan, JoinTree& leaf, const std::vector<const 
       const Node& other = *c->args[1 - side];
       if (col.kind != NodeKind::kColumn || col.depth != 0) continue;
       if (col.slot < s.offset || col.slot >= s.rowid_slot()) continue;
-      if ((other.sources & bit) || (other.sources & ~avail) || HasSubquery(other)) continue;
+      if (other.sources.test(static_cast<size_t>(s.index)) || (other.sources & ~avail).any() || HasSubquery(other))
+        continue;
       leaf.keys.push_back(EquiKey{col.slot - s.offset, CloneKeyExpr(other)});
       break;
     }
@@ -220,8 +221,8 @@ void ChooseLookup(const QueryPlan& plan, JoinTree& leaf) {
   }
 }
 
-uint64_t Plan(QueryPlan& plan, JoinTree& t, uint64_t avail, const std::vector<const Node*>& where,
-              const std::vector<const Node*>* on) {
+SourceSet Plan(QueryPlan& plan, JoinTree& t, const SourceSet& avail, const std::vector<const Node*>& where,
+               const std::vector<const Node*>* on) {
   if (t.source >= 0) {
     const Source& s = *plan.sources[t.source];
     if (!s.null_extendable) CollectKeys(plan, t, where, avail);
@@ -232,7 +233,7 @@ uint64_t Plan(QueryPlan& plan, JoinTree& t, uint64_t avail, const std::vector<co
   }
   std::vector<const Node*> on_conds;
   Conjuncts(t.on.get(), on_conds);
-  uint64_t left = Plan(plan, *t.left, avail, where, nullptr);
+  SourceSet left = Plan(plan, *t.left, avail, where, nullptr);
   bool full = t.type == ast::JoinType::kFull;
   bool nested = t.right->source >= 0 && !full;
   Plan(plan, *t.right, nested ? left : avail, where, nested ? &on_conds : nullptr);
@@ -281,7 +282,7 @@ void ChooseFilterSeek(const QueryPlan& plan, JoinTree& leaf) {
   std::vector<EquiKey> filter, rest;
   for (auto& key : leaf.keys) {
     const SqlType& t = s.columns[static_cast<size_t>(key.column)].type;
-    bool usable = key.expr->sources == 0 && (t.IsString() || t.IsInteger());
+    bool usable = key.expr->sources.none() && (t.IsString() || t.IsInteger());
     bool repeated = std::any_of(filter.begin(), filter.end(), [&](const EquiKey& k) { return k.column == key.column; });
     (usable && !repeated ? filter : rest).push_back(std::move(key));
   }
