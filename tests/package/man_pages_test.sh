@@ -10,8 +10,10 @@ for page in "$@"; do
   warnings=$(zcat -f "$page" | groff -ww -z -man 2>&1) || status=1
   [ -z "$warnings" ] || { echo "FAIL: groff warns about $page:" >&2; echo "$warnings" >&2; status=1; }
   name=$(basename "$page" .1.gz)
-  MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q "^NAME" || { echo "FAIL: $page has no NAME section" >&2; status=1; }
-  zcat -f "$page" | grep -q "^${name//-/\\\\-} \\\\- " || { echo "FAIL: $page: NAME does not start with $name" >&2; status=1; }
+  rendered=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
+  grep -q "^NAME" <<< "$rendered" || { echo "FAIL: $page has no NAME section" >&2; status=1; }
+  source=$(zcat -f "$page")
+  grep -q "^${name//-/\\\\-} \\\\- " <<< "$source" || { echo "FAIL: $page: NAME does not start with $name" >&2; status=1; }
 done
 [ "$status" -eq 0 ] && echo "manual pages: ok ($# pages)"
 exit "$status"

@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "--- $*"; }
 
 step "build the installed programs and package files"
-"$cmake" --build "$build" --target "${programs[@]}" clubiqa_package_files > "$scratch/build.log" 2>&1 ||
+"$cmake" --build "$build" --target clubiqa_installables > "$scratch/build.log" 2>&1 ||
   { cat "$scratch/build.log" >&2; fail "build"; }
 
 step "cpack"
@@ -34,7 +34,8 @@ echo "Depends: $depends"
 grep -q 'libsqlite3-0' <<< "$depends" || fail "no dependency on SQLite"
 grep -q 'libasan\|libubsan' <<< "$depends" && fail "a dependency on a sanitizer runtime"
 # The window's libraries are dependencies exactly when the upgrader was linked with them.
-if objdump -p "$build/bin/clubiqa-sql-update" | grep -q 'NEEDED.*libfltk'; then
+needed=$(objdump -p "$build/bin/clubiqa-sql-update" | grep NEEDED)
+if grep -q 'libfltk' <<< "$needed"; then
   grep -q 'libfltk1.3' <<< "$depends" || fail "window build without the FLTK dependency"
   grep -q 'libjpeg' <<< "$depends" || fail "window build without the libjpeg dependency"
 else
@@ -51,6 +52,7 @@ dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|; s|/$||' | sort > "$scr
   echo /usr/share/applications/clubiqa-sql-update.desktop
   echo /usr/share/doc/clubiqa-sql-update/changelog.gz
   echo /usr/share/doc/clubiqa-sql-update/copyright
+  echo /usr/share/icons/hicolor/scalable/apps/clubiqa-sql-update.svg
   echo /usr/share/lintian/overrides/clubiqa-sql-update
   for program in "${programs[@]}"; do
     echo "/opt/clubiqa/bin/$program"
@@ -74,7 +76,7 @@ for program in "${programs[@]}"; do
   [ -x "$root/usr/bin/$program" ] || fail "$program does not run through its link"
   [ "$("$root/usr/bin/$program" --version)" = "$program $version" ] || fail "$program --version"
 done
-zcat "$root/usr/share/doc/clubiqa-sql-update/changelog.gz" | head -n 1 | grep -q "^clubiqa-sql-update ($version) " ||
+zcat "$root/usr/share/doc/clubiqa-sql-update/changelog.gz" | sed -n 1p | grep -q "^clubiqa-sql-update ($version) " ||
   fail "the changelog has no entry for $version"
 for page in "$root"/usr/share/man/man1/*.1.gz; do
   warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
