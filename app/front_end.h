@@ -21,8 +21,10 @@ class FrontEnd : public ui::Ui {
   virtual int Run(const std::function<void()>& activate) = 0;
 };
 
-// Prints captions, the gauge and every box to `out`; boxes are confirmed at once. Run returns 0 when the run
-// closed the window (it completed) and 1 when it did not (a failure ended it).
+// Prints captions, the gauge and every box to `out`; boxes are confirmed at once. Run returns kExitCompleted
+// when the run closed the window (it completed) and no warning, error or plain box was shown,
+// kExitCompletedWithFailures when it completed after such a box, and kExitRunEnded when it did not close the
+// window (a failure ended it); see exit_codes.h.
 std::unique_ptr<FrontEnd> MakeConsoleFrontEnd(std::ostream& out, bool interactive_terminal);
 
 // The main window on a display, or null when no display can be opened. Throws std::runtime_error when the

@@ -12,6 +12,7 @@ packages=(
   libfltk1.3-dev libjpeg62-turbo-dev
   xvfb x11-apps xdotool
   unixodbc unixodbc-dev tdsodbc freetds-bin
+  dpkg-dev lintian man-db groff-base
 )
 packages+=("$@")
 

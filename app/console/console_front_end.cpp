@@ -2,12 +2,14 @@
 //
 // Captions are printed as "== caption ==", the gauge as a bar with its percentage whenever the shown value
 // changes (overwritten in place on a terminal, one line each otherwise), and every box as "[caption] text",
-// further lines of the text indented. Boxes are confirmed at once, so a run never waits for input.
+// further lines of the text indented. Boxes are confirmed at once, so a run never waits for input. A script
+// learns from the exit code whether the run completed, and whether a box reported a failure on the way.
 #include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
 
+#include "app/exit_codes.h"
 #include "app/front_end.h"
 
 namespace app {
@@ -22,10 +24,12 @@ class ConsoleFrontEnd : public FrontEnd {
     activate();
     EndGaugeLine();
     out_.flush();
-    return closed_ ? 0 : 1;
+    if (!closed_) return kExitRunEnded;
+    return failure_reported_ ? kExitCompletedWithFailures : kExitCompleted;
   }
 
   void ShowBox(ui::BoxKind kind, std::string_view text) override {
+    if (ReportsFailure(kind)) failure_reported_ = true;
     EndGaugeLine();
     out_ << "[" << ui::BoxCaption(kind) << "] ";
     bool line_start = false;
@@ -67,6 +71,13 @@ class ConsoleFrontEnd : public FrontEnd {
   void Close() override { closed_ = true; }
 
  private:
+  // Every box but the completion message reports something that went wrong: the warning and error boxes
+  // carry the text of a statement or connection the database layer rejected, and the plain boxes a failing
+  // script batch or settings file. The unhandled-failure box ends the run, which Run sees by itself.
+  static bool ReportsFailure(ui::BoxKind kind) {
+    return kind == ui::BoxKind::kWarning || kind == ui::BoxKind::kError || kind == ui::BoxKind::kPlain;
+  }
+
   // On a terminal the bar is redrawn in place; anything else printed starts on a fresh line.
   void EndGaugeLine() {
     if (!gauge_line_open_) return;
@@ -79,6 +90,7 @@ class ConsoleFrontEnd : public FrontEnd {
   bool gauge_line_open_ = false;
   int gauge_ = 0;
   bool closed_ = false;
+  bool failure_reported_ = false;
 };
 
 }  // namespace

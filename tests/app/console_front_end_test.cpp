@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 
+#include "app/exit_codes.h"
 #include "app/front_end.h"
 #include "app/main_window.h"
 #include "db/layer_test_server.h"
@@ -50,6 +52,18 @@ TEST_F(ConsoleRunTest, ACompleteRunPrintsCaptionsGaugeAndTheCompletionMessageAnd
   EXPECT_EQ(out.find("[Warnung]"), std::string::npos) << out;
 }
 
+TEST_F(ConsoleRunTest, ARunThatCompletesAfterAnErrorBoxPrintsTheCompletionMessageAndExitsThree) {
+  fixture::Options options;
+  options.members = 10;
+  fixture::CreateOldReleaseDatabase(server_.base_dir() / db_test::kServerDir, "Zentix", options);
+  // A version table of someone else's making: the catalogue keeps it, and setting its version is rejected.
+  server_.Admin("CREATE TABLE Zentix.dbo.tblVersion (Nr int NULL)");
+  EXPECT_EQ(Run("[Datenbank]\nProvider=Clubiqa.Embedded\nData Source=server\n"), 3);
+  const std::string out = out_.str();
+  EXPECT_NE(out.find("\n[Fehler] Invalid column name 'Version'.\n"), std::string::npos) << out;
+  EXPECT_TRUE(out.ends_with("\n[Informationen] UPDATE erfolgreich ausgeführt!\n")) << out;
+}
+
 TEST_F(ConsoleRunTest, AFailureThatEndsTheRunPrintsBothBoxesAndExitsNonZero) {
   EXPECT_EQ(Run("[Datenbank]\nProvider=SQLOLEDB.1\nData Source=server\n"), 1);
   EXPECT_EQ(out_.str(),
@@ -70,6 +84,32 @@ TEST_F(ConsoleRunTest, AnUnguardedFailureInTheCatalogueExitsNonZeroWithoutTheCom
   const std::string out = out_.str();
   EXPECT_TRUE(out.ends_with("[Clubiqa vanta - SQL Update] 'PK_F5DAT' is not a constraint.\n")) << out;
   EXPECT_EQ(out.find("UPDATE erfolgreich"), std::string::npos) << out;
+}
+
+// The exit code of a run that shows `kinds` and then closes the window (or not).
+int ExitCodeAfter(std::initializer_list<ui::BoxKind> kinds, bool close) {
+  std::ostringstream out;
+  auto front_end = app::MakeConsoleFrontEnd(out, false);
+  return front_end->Run([&] {
+    for (ui::BoxKind kind : kinds) front_end->ShowBox(kind, "text");
+    if (close) front_end->Close();
+  });
+}
+
+TEST(ConsoleFrontEndTest, ACompletedRunExitsThreeAfterAWarningErrorOrPlainBoxAndZeroAfterInformationOnly) {
+  EXPECT_EQ(ExitCodeAfter({}, true), app::kExitCompleted);
+  EXPECT_EQ(ExitCodeAfter({ui::BoxKind::kInformation}, true), app::kExitCompleted);
+  EXPECT_EQ(ExitCodeAfter({ui::BoxKind::kWarning, ui::BoxKind::kInformation}, true), app::kExitCompletedWithFailures);
+  EXPECT_EQ(ExitCodeAfter({ui::BoxKind::kError, ui::BoxKind::kInformation}, true), app::kExitCompletedWithFailures);
+  EXPECT_EQ(ExitCodeAfter({ui::BoxKind::kPlain, ui::BoxKind::kInformation}, true), app::kExitCompletedWithFailures);
+  EXPECT_EQ(app::kExitCompleted, 0);
+  EXPECT_EQ(app::kExitCompletedWithFailures, 3);
+}
+
+TEST(ConsoleFrontEndTest, ARunThatDoesNotCloseTheWindowExitsOneWhateverBoxesCameBefore) {
+  EXPECT_EQ(ExitCodeAfter({}, false), app::kExitRunEnded);
+  EXPECT_EQ(ExitCodeAfter({ui::BoxKind::kError, ui::BoxKind::kUnhandled}, false), app::kExitRunEnded);
+  EXPECT_EQ(app::kExitRunEnded, 1);
 }
 
 TEST(ConsoleFrontEndTest, TheGaugeIsClampedAndPrintedOnlyWhenItChanges) {

@@ -114,6 +114,33 @@ expect_file "-o file" "$work/expected" "$work/file.txt"
 # --- usage errors ---------------------------------------------------------------------------------
 run "missing -S" 1 -Q "SELECT 1"
 run "unknown option" 1 -S "$server" -Z
+# An unusable command line gets sqlcmd's error line and then the synopsis, on stderr only.
+{
+  echo "Sqlcmd: '-Z': Unknown Option. Enter '-?' for help."
+  "$tool" '-?' | sed -n '1,/^       clubiqa-sqlcmd -? | --help | --version$/p'
+} >"$work/expected"
+expect_file "unknown option: error and usage lines" "$work/expected" "$work/err"
+[[ -s "$work/out" ]] && fail "unknown option: something on stdout"
+run "unknown long option" 1 -S "$server" --verbose
+[[ "$(head -n 1 "$work/err")" == "Sqlcmd: '--verbose': Unknown Option. Enter '-?' for help." ]] ||
+  fail "unknown long option: $(head -n 1 "$work/err")"
+sed -n 2p "$work/err" | grep -q '^usage: clubiqa-sqlcmd -S server_dir' || fail "unknown long option: no usage line"
+run "missing value" 1 -S "$server" -d
+sed -n 2p "$work/err" | grep -q '^usage: clubiqa-sqlcmd ' || fail "missing value: no usage line"
+
+# --- help and version: printed on stdout without touching any server ------------------------------
+run "-?" 0 '-?'
+cp "$work/out" "$work/help"
+head -n 1 "$work/help" | grep -q '^usage: clubiqa-sqlcmd -S server_dir' || fail "-?: no usage line"
+grep -q -- '--version  print the release number' "$work/help" || fail "-?: --version not listed"
+run "--help" 0 --help
+expect_file "--help is -?" "$work/help" "$work/out"
+run "--help with other switches" 0 -S "$work/not-created" -Q "SELECT 1" --help
+expect_file "--help with other switches" "$work/help" "$work/out"
+run "--version" 0 --version -S "$work/not-created"
+grep -qx 'clubiqa-sqlcmd [0-9]*\.[0-9]*\.[0-9]*' "$work/out" || fail "--version: $(cat "$work/out")"
+[[ -s "$work/err" ]] && fail "--version: something on stderr"
+[[ -e "$work/not-created" ]] && fail "help or version created a server directory"
 run "missing input file" 1 -S "$server" -i "$work/nichtda.sql"
 
 if [[ $failures -ne 0 ]]; then

@@ -136,11 +136,16 @@ int Main(int argc, const char* const* argv) {
   Options options;
   std::string error;
   if (!ParseOptions(argc, argv, options, error)) {
-    std::cerr << error << '\n';
+    std::cerr << error << '\n' << UsageSynopsis();
     return kExitFailed;
   }
+  // Like sqlcmd's -?, help and version are answered without connecting, whatever else is given.
   if (options.show_usage) {
     std::cout << UsageText();
+    return kExitOk;
+  }
+  if (options.show_version) {
+    std::cout << VersionText();
     return kExitOk;
   }
   std::vector<std::string> scripts;

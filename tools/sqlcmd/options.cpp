@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "clubiqa/version.h"
+
 namespace sqlcmd {
 namespace {
 
@@ -92,7 +94,7 @@ bool ApplyFlag(char flag, Options& o, std::string& error) {
 }
 
 bool CheckCombination(Options& o, std::string& error) {
-  if (o.show_usage) return true;
+  if (o.show_usage || o.show_version) return true;
   if (o.has_query && !o.input_files.empty()) {
     error = "Sqlcmd: The i and the -Q options are mutually exclusive.";
     return false;
@@ -106,6 +108,20 @@ bool CheckCombination(Options& o, std::string& error) {
   return true;
 }
 
+// sqlcmd has no long options; these two are the product's own, so anything else after "--" is unknown.
+bool ApplyLongOption(std::string_view arg, Options& o, std::string& error) {
+  if (arg == "--help") {
+    o.show_usage = true;
+    return true;
+  }
+  if (arg == "--version") {
+    o.show_version = true;
+    return true;
+  }
+  error = "Sqlcmd: '" + std::string(arg) + "': Unknown Option. Enter '-?' for help.";
+  return false;
+}
+
 }  // namespace
 
 bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
@@ -114,6 +130,10 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
     if (arg.size() < 2 || arg[0] != '-') {
       error = "Sqlcmd: '" + std::string(arg) + "': Unexpected argument. Enter '-?' for help.";
       return false;
+    }
+    if (arg.starts_with("--")) {
+      if (!ApplyLongOption(arg, options, error)) return false;
+      continue;
     }
     char flag = arg[1];
     if (!TakesValue(flag)) {
@@ -141,7 +161,8 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
 const char* UsageText() {
   return "usage: clubiqa-sqlcmd -S server_dir [-d db] [-U login [-P password] | -E]\n"
          "                      [-Q \"query\" | -q \"query\" | -i file[,file...] ...] [-o output_file]\n"
-         "                      [-b] [-h headers] [-s col_separator] [-W] [-?]\n"
+         "                      [-b] [-h headers] [-s col_separator] [-W]\n"
+         "       clubiqa-sqlcmd -? | --help | --version\n"
          "  -S  server directory (created as an empty server when it does not exist)\n"
          "  -d  database to use          -U/-P  login and password     -E  trusted connection\n"
          "  -Q  run the query and exit   -q     same as -Q             -i  script files, split at GO lines\n"
@@ -150,7 +171,15 @@ const char* UsageText() {
          "  -s  column separator (default: one blank)\n"
          "  -W  remove trailing blanks from every field\n"
          "  -o  write the output to this file\n"
+         "  -?, --help  print this summary     --version  print the release number\n"
          "Without -Q/-q/-i the script is read from standard input.\n";
 }
+
+std::string UsageSynopsis() {
+  const std::string_view usage = UsageText();
+  return std::string(usage.substr(0, usage.find("\n  -S") + 1));
+}
+
+std::string VersionText() { return std::string("clubiqa-sqlcmd ") + clubiqa::kVersion + "\n"; }
 
 }  // namespace sqlcmd

@@ -1,5 +1,6 @@
 // Command line of clubiqa-sqlcmd. The switches follow sqlcmd so that scripts and habits carry over;
-// values may be attached (`-Q"..."`, `-h-1`) or given as the next argument (`-h -1`).
+// values may be attached (`-Q"..."`, `-h-1`) or given as the next argument (`-h -1`). The two long options,
+// --help (the same as -?) and --version, are those every program of this product answers.
 #pragma once
 
 #include <string>
@@ -21,14 +22,21 @@ struct Options {
   std::string separator = " ";           // -s
   bool trim = false;                     // -W
   std::string output_file;               // -o
-  bool show_usage = false;               // -?
+  bool show_usage = false;               // -? or --help
+  bool show_version = false;             // --version
 };
 
 // Parses argv. Returns false and sets `error` (one line, no trailing newline) when the command
 // line cannot be used.
 bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
 
-// The usage summary printed for -? and after an error.
+// The usage summary printed for -? and --help: the synopsis, then one line per switch.
 const char* UsageText();
+
+// The synopsis alone (the first lines of UsageText), printed after a command line that cannot be used.
+std::string UsageSynopsis();
+
+// The line printed for --version: the program's name and the release number.
+std::string VersionText();
 
 }  // namespace sqlcmd
