@@ -29,6 +29,8 @@ constexpr std::string_view kSessionOptions =
 constexpr std::string_view kBatchPrefix = "SELECT 0;";
 
 constexpr std::string_view kClosedText = "Operation is not allowed when the object is closed.";
+// The ODBC text for a broken connection (SQLSTATE 08S01).
+constexpr std::string_view kLinkLostText = "Communication link failure";
 
 Handle NewEnvironment() {
   Handle env = Handle::Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
@@ -111,9 +113,20 @@ class OdbcProvider : public Provider {
 
   // Throws the first error of a text that has ended; notes that the server went away.
   Outcome Finish(Outcome outcome) {
-    if (outcome.link_lost) link_lost_ = true;
-    if (outcome.first_error() != nullptr) throw odbc::ErrorFrom(outcome.diagnostics, "");
-    return outcome;
+    if (outcome.first_error() == nullptr) return outcome;
+    if (outcome.link_lost || LinkIsDead()) {
+      link_lost_ = true;
+      // FreeTDS reports a link that broke under a statement as "Unknown error"; say what happened.
+      if (!outcome.link_lost) throw Error(std::string(kLinkLostText));
+    }
+    throw odbc::ErrorFrom(outcome.diagnostics, "");
+  }
+
+  // Whether the driver has found the connection to the server broken.
+  bool LinkIsDead() const {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN rc = SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+    return odbc::Succeeded(rc) && dead == SQL_CD_TRUE;
   }
 
   Handle env_;

@@ -44,7 +44,10 @@ inline std::string ServerProgram() { return CLUBIQA_SQLSERVERD; }
 // The server directory with its trace (and optionally one login) of AccessServer, served over TCP.
 class TdsServer : public AccessServer {
  public:
-  explicit TdsServer(std::string_view login = "", std::string_view password = "") : AccessServer(login, password) {}
+  // With `login`, the server checks logins; it is given that one once it runs, since the server itself opens
+  // its directory without a login at start.
+  explicit TdsServer(std::string_view login = "", std::string_view password = "")
+      : login_(login), password_(password) {}
   ~TdsServer() { Stop(); }
 
   // Starts the server on a free port (or `port`) and waits until it listens. Throws when it does not.
@@ -63,6 +66,7 @@ class TdsServer : public AccessServer {
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) throw std::runtime_error("cannot start " + program);
     port_ = WaitForPort(log);
+    if (!login_.empty()) WriteServerIni(login_, password_);
   }
 
   // Ends the server as an operator would (SIGTERM) and waits for it.
@@ -143,6 +147,8 @@ class TdsServer : public AccessServer {
     pid_ = -1;
   }
 
+  std::string login_;
+  std::string password_;
   pid_t pid_ = -1;
   uint16_t port_ = 0;
 };
