@@ -30,15 +30,23 @@ extern char** environ;
 
 namespace db_test {
 
+#ifndef CLUBIQA_FREETDS_DRIVER
+#define CLUBIQA_FREETDS_DRIVER ""
+#endif
+#ifndef CLUBIQA_SQLSERVERD
+#define CLUBIQA_SQLSERVERD ""
+#endif
+
 inline std::string FreeTdsDriver() { return CLUBIQA_FREETDS_DRIVER; }
 inline std::string ServerProgram() { return CLUBIQA_SQLSERVERD; }
 
 // Skips the current test when the driver or the server program is missing.
-#define CLUBIQA_SKIP_WITHOUT_ODBC_SERVER()                                                                   \
-  do {                                                                                                       \
-    if (db_test::FreeTdsDriver().empty() || !std::filesystem::exists(db_test::FreeTdsDriver()))              \
-      GTEST_SKIP() << "no FreeTDS driver in this build";                                                     \
-    if (!std::filesystem::exists(db_test::ServerProgram())) GTEST_SKIP() << "no clubiqa-sqlserverd program"; \
+#define CLUBIQA_SKIP_WITHOUT_ODBC_SERVER()                                                      \
+  do {                                                                                          \
+    if (db_test::FreeTdsDriver().empty() || !std::filesystem::exists(db_test::FreeTdsDriver())) \
+      GTEST_SKIP() << "no FreeTDS driver in this build";                                        \
+    if (db_test::ServerProgram().empty() || !std::filesystem::exists(db_test::ServerProgram())) \
+      GTEST_SKIP() << "no clubiqa-sqlserverd program";                                          \
   } while (false)
 
 // The server directory with its trace (and optionally one login) of AccessServer, served over TCP.
