@@ -129,4 +129,41 @@ TEST_F(OdbcProvider, ABatchReportsAFailureOfItsFirstMiddleOrLastStatement) {
   EXPECT_EQ(Rows(query, {"Nr"}), "0\n1\n2\n3\n4\n5\n6\n7\n");
 }
 
+// Names and data with quotes, semicolons, braces and umlauts go through unchanged, in statements and in the
+// values of a Dataset, which travel as bound parameters.
+TEST_F(OdbcProvider, QuotesSemicolonsAndUmlautsInNamesAndDataArriveIntact) {
+  Execute(
+      "CREATE TABLE [Mitglieds'daten; {Ä}] ([Näme; x] nvarchar(60) NULL, [Ort's] varchar(60) NULL, "
+      "[Nr] bigint NULL, [Betrag] float NULL, [Am] datetime NULL, [Saldo] numeric(12,2) NULL)");
+  Execute(
+      "INSERT INTO [Mitglieds'daten; {Ä}] ([Näme; x], [Ort's]) VALUES (N'O''Brien; {Jürgen} = 😀', 'Köln; ''Süd''')");
+  db::Dataset dataset(connection_, "Mitglieds'daten; {Ä}");
+  dataset.Append();
+  dataset.Set("Näme; x", "D'Angelo; }{ = Ærø 😀");
+  dataset.Set("Ort's", "Düsseldorf '; DROP TABLE x; --");
+  dataset.Set("Nr", int64_t{2'147'483'648});
+  dataset.Set("Betrag", 0.1);
+  dataset.Set("Am", db::Value::Date({41323LL * 86'400'000 + 32'700'003}));
+  dataset.Set("Saldo", db::Value::Dec(-1050, 2));
+  dataset.Post();
+  dataset.Append();
+  dataset.Set("Nr", 3);
+  dataset.Set("Näme; x", nullptr);
+  dataset.Set("Ort's", "");
+  dataset.Post();
+
+  db::Query query(connection_);
+  query.set_text("SELECT * FROM [Mitglieds'daten; {Ä}] ORDER BY [Nr]");
+  query.Open();
+  EXPECT_EQ(Rows(query, {"Näme; x", "Ort's", "Nr", "Betrag", "Am", "Saldo"}),
+            "O'Brien; {Jürgen} = 😀|Köln; 'Süd'|NULL|NULL|NULL|NULL\n"
+            "NULL||3|NULL|NULL|NULL\n"
+            "D'Angelo; }{ = Ærø 😀|Düsseldorf '; DROP TABLE x; --|2147483648|0.1|2013-02-20 09:05:00.003|-10.50\n");
+  // The server saw the row's values as parameters, not in the text.
+  EXPECT_NE(server_.TraceLog().find("INSERT INTO [Mitglieds'daten; {Ä}] ([Näme; x], [Ort's], [Nr], [Betrag], [Am], "
+                                    "[Saldo]) VALUES (@P1, @P2, @P3, @P4, @P5, @P6)"),
+            std::string::npos)
+      << server_.TraceLog();
+}
+
 }  // namespace
