@@ -9,6 +9,9 @@
 //   bench_upgrade --quick       1,000 members
 //   bench_upgrade --members N   N members (may be repeated)
 //   bench_upgrade --keep        keep the server directories and print where they are
+//
+// When the build has the ODBC provider, FreeTDS and clubiqa-sqlserverd, each size also runs over TDS on a
+// loopback port (phases "tds-1st" and "tds-2nd"), with the time per batch, that is per round trip.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -24,6 +27,7 @@
 #include "child.h"
 #include "fixture/old_release.h"
 #include "stage_figures.h"
+#include "tds_run.h"
 #include "ui/recording_ui.h"
 
 namespace bench_upgrade {
@@ -133,6 +137,28 @@ std::string Describe(const ChildResult& result) {
   return "completed";
 }
 
+// The same two runs on `dir`, a copy of the server as built, served by clubiqa-sqlserverd and reached through
+// ODBC.
+bool RunOverTds(const fs::path& dir) {
+  const fs::path server_dir = dir / kServerDirName;
+  bool ok = true;
+  {
+    TdsServerProcess server(server_dir);
+    WriteTdsSettings(dir, server.port());
+    for (const char* phase : {"tds-1st", "tds-2nd"}) {
+      const int64_t before = CountLines(server_dir / "trace.jsonl");
+      const ChildResult run = RunInChild([&](PhaseOutcome& outcome) { UpgradeOnce(dir, outcome); });
+      const int64_t batches = CountLines(server_dir / "trace.jsonl") - before;
+      std::printf("%9s  %-7s %9.2f %9.1f %11lld %9.1f %7d  %s, %.3f ms per batch\n", "", phase, run.seconds,
+                  run.peak_rss_mib, static_cast<long long>(batches), DatabaseMib(server_dir), run.outcome.boxes,
+                  Describe(run).c_str(), batches > 0 ? run.seconds * 1000.0 / static_cast<double>(batches) : 0.0);
+      std::fflush(stdout);
+      ok = ok && run.ok;
+    }
+  }
+  return ok;
+}
+
 // Returns false when a phase did not finish.
 bool RunSize(int members, bool keep) {
   const fs::path dir = MakeScratchDir();
@@ -144,9 +170,15 @@ bool RunSize(int members, bool keep) {
               build.ok ? DatabaseMib(server_dir) : 0.0, "-",
               build.ok ? "completed" : ("error: " + build.error).c_str());
   std::fflush(stdout);
+  const fs::path tds_dir = dir / "over-tds";
+  if (build.ok && CanRunOverTds()) {
+    fs::create_directories(tds_dir / kServerDirName);
+    fs::copy(server_dir, tds_dir / kServerDirName, fs::copy_options::recursive);
+  }
   if (build.ok) {
     WriteSettings(dir);
     TurnOnTrace(server_dir);
+    if (CanRunOverTds()) TurnOnTrace(tds_dir / kServerDirName);
     for (const char* phase : {"first", "second"}) {
       const int64_t before = CountLines(server_dir / "trace.jsonl");
       const ChildResult run = RunInChild([&](PhaseOutcome& outcome) { UpgradeOnce(dir, outcome); });
@@ -156,6 +188,7 @@ bool RunSize(int members, bool keep) {
       std::fflush(stdout);
       ok = ok && run.ok;
     }
+    if (CanRunOverTds()) ok = RunOverTds(tds_dir) && ok;
   }
   ok = ok && build.ok;
   if (keep) {

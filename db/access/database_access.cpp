@@ -22,6 +22,7 @@ std::string DatabaseAccess::ReadSettingsFile() {
   }
   std::string win_auth;
   connection_settings_ = ReadSettings(file, &win_auth);
+  provider_options_ = ReadProviderOptions(file);
   return win_auth;
 }
 
@@ -40,6 +41,7 @@ void DatabaseAccess::MandantChange(std::string_view name) {
 void DatabaseAccess::Reopen(Connection& connection, const std::vector<std::string>& items, std::string_view catalog) {
   connection.Close();
   connection.set_connection_string(JoinItems(items));
+  connection.set_provider_options(provider_options_);
   try {
     connection.Open(exe_dir_);
   } catch (const Error& e) {

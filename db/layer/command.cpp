@@ -2,7 +2,7 @@
 
 namespace db {
 
-void Command::Execute() { connection_.Run(text_); }
+void Command::Execute() { connection_.RunCommand(text_); }
 
 void Command::ExecuteLines(const std::vector<std::string>& lines) {
   std::string text;

@@ -4,8 +4,11 @@
 #include <cctype>
 #include <utility>
 
-#include "db/connection_items.h"
-#include "layer/embedded_provider.h"
+#include "core/provider.h"
+#include "embedded/embedded_provider.h"
+#ifdef CLUBIQA_HAVE_ODBC
+#include "odbc/odbc_provider.h"
+#endif
 
 namespace db {
 namespace {
@@ -16,15 +19,28 @@ std::string Upper(std::string_view text) {
   return result;
 }
 
-// The SQL Server OLE DB providers, which the ODBC provider will stand in for.
+// The SQL Server OLE DB providers, which the ODBC provider stands in for.
 bool IsSqlServerProvider(std::string_view name) {
   const std::string upper = Upper(name);
   return upper == "SQLOLEDB" || upper == "SQLOLEDB.1" || upper.starts_with("SQLNCLI") ||
          upper.starts_with("MSOLEDBSQL");
 }
 
-std::unique_ptr<Provider> OpenProvider(std::string_view connection_string, const std::filesystem::path& base_dir) {
-  std::vector<std::pair<std::string, std::string>> items;
+std::unique_ptr<Provider> OpenSqlServerProvider(const ConnectionItemList& items, const ProviderOptions& options,
+                                                const std::string& provider) {
+#ifdef CLUBIQA_HAVE_ODBC
+  (void)provider;
+  return OpenOdbcProvider(items, options);
+#else
+  (void)items;
+  (void)options;
+  throw Error("The SQL Server provider '" + provider + "' is not available in this build.");
+#endif
+}
+
+std::unique_ptr<Provider> OpenProvider(std::string_view connection_string, const ProviderOptions& options,
+                                       const std::filesystem::path& base_dir) {
+  ConnectionItemList items;
   try {
     items = ParseConnectionString(connection_string);
   } catch (const SettingsError& e) {
@@ -32,13 +48,19 @@ std::unique_ptr<Provider> OpenProvider(std::string_view connection_string, const
   }
   const std::string provider = FindItem(items, "Provider").value_or("");
   if (Upper(provider) == Upper(kEmbeddedProvider)) return OpenEmbeddedProvider(items, base_dir);
-  if (IsSqlServerProvider(provider)) {
-    throw Error("The SQL Server provider '" + provider + "' is not available in this build.");
-  }
+  if (IsSqlServerProvider(provider)) return OpenSqlServerProvider(items, options, provider);
   throw Error("Provider '" + provider + "' is not registered on this machine.");
 }
 
 }  // namespace
+
+bool SqlServerProviderAvailable() {
+#ifdef CLUBIQA_HAVE_ODBC
+  return true;
+#else
+  return false;
+#endif
+}
 
 Connection::Connection() = default;
 Connection::~Connection() = default;
@@ -46,14 +68,26 @@ Connection::~Connection() = default;
 void Connection::Open(const std::filesystem::path& base_dir) {
   Close();
   base_dir_ = base_dir;
-  provider_ = OpenProvider(connection_string_, base_dir_);
+  provider_ = OpenProvider(connection_string_, provider_options_, base_dir_);
 }
 
-void Connection::Close() { provider_.reset(); }
-
-engine::ResultSet Connection::Run(std::string_view text, std::span<const engine::Value> params) {
-  if (!connected()) provider_ = OpenProvider(connection_string_, base_dir_);
-  return provider_->Run(text, params);
+void Connection::Close() {
+  if (provider_ == nullptr) return;
+  provider_->Close();
+  provider_.reset();
 }
+
+bool Connection::connected() const { return provider_ != nullptr && provider_->connected(); }
+
+Provider& Connection::Opened() {
+  if (provider_ == nullptr) provider_ = OpenProvider(connection_string_, provider_options_, base_dir_);
+  return *provider_;
+}
+
+RowSet Connection::RunQuery(std::string_view text, std::optional<int64_t> param) { return Opened().Query(text, param); }
+
+int64_t Connection::RunCommand(std::string_view text) { return Opened().Execute(text); }
+
+void Connection::InsertRow(const RowInsert& row) { Opened().Insert(row); }
 
 }  // namespace db

@@ -2,15 +2,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <span>
 
 namespace db {
 namespace {
-
-double DecimalToDouble(const engine::Decimal& d) { return static_cast<double>(d.units) / std::pow(10.0, d.scale); }
-
-// Days since 1899-12-30, the way client programs see a datetime as a number.
-double DateTimeToDays(engine::DateTime dt) { return static_cast<double>(dt.ms) / 86'400'000.0 + 2.0; }
 
 // Blanks around the number are allowed: char columns come padded.
 double ParseFloat(const std::string& text) {
@@ -29,16 +23,14 @@ double ParseFloat(const std::string& text) {
 
 void Query::Open() {
   Close();
-  std::vector<engine::Value> params;
-  if (param_) params.push_back(engine::Value::Int(*param_));
-  rows_ = connection_.Run(text_, std::span<const engine::Value>(params));
+  rows_ = connection_.RunQuery(text_, param_);
   row_ = 0;
   active_ = true;
 }
 
 void Query::Close() {
   active_ = false;
-  rows_ = engine::ResultSet{};
+  rows_ = RowSet{};
   row_ = 0;
 }
 
@@ -46,7 +38,7 @@ void Query::Next() {
   if (!eof()) ++row_;
 }
 
-const engine::Value& Query::Field(std::string_view name) const {
+const Value& Query::Field(std::string_view name) const {
   if (!active_) throw Error("Operation is not allowed when the object is closed.");
   std::optional<size_t> column = rows_.Find(name);
   if (!column) throw Error("Field '" + std::string(name) + "' not found.");
@@ -54,29 +46,30 @@ const engine::Value& Query::Field(std::string_view name) const {
   return rows_.rows[row_][*column];
 }
 
-std::string Query::AsString(std::string_view name) const {
-  const engine::Value& value = Field(name);
-  if (value.is_null()) return "";
-  if (value.type().IsString()) return value.as_string();
-  return value.ToString();
-}
+std::string Query::AsString(std::string_view name) const { return Field(name).text(); }
 
 int64_t Query::AsInt(std::string_view name) const {
-  const engine::Value& value = Field(name);
+  const Value& value = Field(name);
   if (value.is_null()) return 0;
-  if (value.type().IsInteger()) return value.as_int();
+  if (value.kind() == Value::Kind::kInteger) return value.as_int();
   return std::llround(AsFloat(name));
 }
 
 double Query::AsFloat(std::string_view name) const {
-  const engine::Value& value = Field(name);
-  if (value.is_null()) return 0;
-  const engine::SqlType& type = value.type();
-  if (type.IsInteger()) return static_cast<double>(value.as_int());
-  if (type.IsExactNumeric()) return DecimalToDouble(value.as_decimal());
-  if (type.IsNumeric()) return value.as_float();
-  if (type.IsDateTime()) return DateTimeToDays(value.as_datetime());
-  if (type.IsString()) return ParseFloat(value.as_string());
+  const Value& value = Field(name);
+  switch (value.kind()) {
+    case Value::Kind::kNull:
+      return 0;
+    case Value::Kind::kInteger:
+    case Value::Kind::kFloat:
+    case Value::Kind::kDecimal:
+    case Value::Kind::kDateTime:  // days since 1899-12-30
+      return value.as_float();
+    case Value::Kind::kText:
+      return ParseFloat(value.text());
+    case Value::Kind::kOther:
+      break;
+  }
   throw Error("Field '" + std::string(name) + "' cannot be read as a number.");
 }
 

@@ -113,6 +113,14 @@ ConnectionSettings ReadSettings(const IniFile& file, std::string* win_auth) {
   return settings;
 }
 
+ProviderOptions ReadProviderOptions(const IniFile& file) {
+  ProviderOptions options;
+  options.odbc_driver = file.Get(kSection, "ODBCDriver", "");
+  options.connect_timeout = file.Get(kSection, "Connect Timeout", "");
+  options.tds_version = file.Get(kSection, "TDS_Version", "");
+  return options;
+}
+
 std::string FormatItem(std::string_view key, std::string_view value) {
   std::string item(key);
   item += '=';

@@ -7,36 +7,58 @@ namespace engine {
 
 // ---- ResultSink -------------------------------------------------------------------------------
 
-void ResultSink::Rows(ResultSet rows) {
-  StatementResult r;
-  r.kind = StatementResult::Kind::kRows;
-  r.rows = std::move(rows);
-  out_.items.push_back(std::move(r));
+namespace {
+
+StatementResult::Command CommandOf(ast::StmtKind kind) {
+  switch (kind) {
+    case ast::StmtKind::kSelect:
+      return StatementResult::Command::kSelect;
+    case ast::StmtKind::kInsert:
+      return StatementResult::Command::kInsert;
+    case ast::StmtKind::kUpdate:
+      return StatementResult::Command::kUpdate;
+    case ast::StmtKind::kDelete:
+      return StatementResult::Command::kDelete;
+    default:
+      return StatementResult::Command::kOther;
+  }
 }
 
-void ResultSink::Count(int64_t n) {
-  StatementResult r;
-  r.kind = StatementResult::Kind::kCount;
-  r.count = n;
-  out_.items.push_back(std::move(r));
+}  // namespace
+
+void ResultSink::BeginStatement(ast::StmtKind kind) {
+  ++statement_;
+  command_ = CommandOf(kind);
 }
+
+StatementResult& ResultSink::Add(StatementResult::Kind kind) {
+  StatementResult& r = out_.items.emplace_back();
+  r.kind = kind;
+  r.statement = statement_;
+  r.command = command_;
+  return r;
+}
+
+void ResultSink::Rows(ResultSet rows, bool counted) {
+  StatementResult& r = Add(StatementResult::Kind::kRows);
+  r.rows = std::move(rows);
+  r.counted = counted;
+}
+
+void ResultSink::Count(int64_t n) { Add(StatementResult::Kind::kCount).count = n; }
 
 void ResultSink::Info(Message m) {
-  StatementResult r;
-  r.kind = StatementResult::Kind::kMessage;
+  StatementResult& r = Add(StatementResult::Kind::kMessage);
   r.message = std::move(m);
   r.is_error = false;
-  out_.items.push_back(std::move(r));
 }
 
 void ResultSink::Error(const SqlError& e, int line) {
   auto add = [&](const Message& m) {
-    StatementResult r;
-    r.kind = StatementResult::Kind::kMessage;
+    StatementResult& r = Add(StatementResult::Kind::kMessage);
     r.message = m;
     r.message.line = line;
     r.is_error = m.severity > 10;
-    out_.items.push_back(std::move(r));
   };
   add(e.message());
   for (const Message& m : e.follow()) add(m);
@@ -234,6 +256,7 @@ void ExecuteStatement(const ast::Stmt& stmt, ExecContext& ctx) {
 
 void RunStatement(const ast::Stmt& stmt, ExecContext& ctx) {
   ctx.statement_line = stmt.line;
+  ctx.sink().BeginStatement(stmt.kind);
   try {
     if (stmt.kind == ast::StmtKind::kIf || stmt.kind == ast::StmtKind::kBlock || RunsOutsideTransaction(stmt.kind)) {
       ExecuteStatement(stmt, ctx);

@@ -34,12 +34,18 @@ struct SessionOptions {
 class ResultSink {
  public:
   explicit ResultSink(BatchResult& out) : out_(out) {}
-  void Rows(ResultSet rows);
+  // Every item from here on belongs to the next statement (StatementResult::statement).
+  void BeginStatement(ast::StmtKind kind);
+  void Rows(ResultSet rows, bool counted);
   void Count(int64_t n);  // suppressed by the caller when NOCOUNT is on
   void Info(Message m);
   void Error(const SqlError& e, int line);  // the error and its follow-up messages
  private:
+  StatementResult& Add(StatementResult::Kind kind);
+
   BatchResult& out_;
+  int statement_ = 0;
+  StatementResult::Command command_ = StatementResult::Command::kOther;
 };
 
 class ExecContext {
@@ -71,6 +77,8 @@ class ExecContext {
   void Count(int64_t n) {
     if (!options_.nocount) sink_->Count(n);
   }
+  // Emits a row set, marked uncounted when NOCOUNT is on.
+  void Rows(ResultSet rows) { sink_->Rows(std::move(rows), !options_.nocount); }
 
  private:
   Server& server_;

@@ -6,6 +6,8 @@
 // no separators; optional semicolons are accepted.
 #pragma once
 
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "ast.h"
@@ -13,7 +15,9 @@
 namespace engine {
 
 // Throws SqlError (102/156/105, scope kCompile) on bad text. Never asserts on any input.
-ast::Batch Parse(std::string_view text);
+// `parameter_names` (with their '@') turn the words that match them into placeholders numbered
+// by their position in the list, as `?` placeholders are numbered by appearance.
+ast::Batch Parse(std::string_view text, std::span<const std::string> parameter_names = {});
 
 // Line (1-based) of a byte offset in a text.
 int LineOf(std::string_view text, size_t pos);

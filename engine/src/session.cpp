@@ -16,14 +16,14 @@ class SessionImpl {
     ctx_.SetDatabase(std::move(db));
   }
 
-  BatchResult Execute(std::string_view batch, std::span<const Value> params) {
+  BatchResult Execute(std::string_view batch, std::span<const Value> params, std::span<const std::string> names = {}) {
     BatchResult out;
     ResultSink sink(out);
     ctx_.set_sink(sink);
     ctx_.params = params;
     ctx_.batch_text = batch;
     std::string db_at_start = ctx_.db_name();
-    RunBatch(batch, sink);
+    RunBatch(batch, names, sink);
     ctx_.set_sink(idle_sink_);
     ctx_.params = {};
     ctx_.batch_text = {};
@@ -34,10 +34,10 @@ class SessionImpl {
   std::string current_database() const { return ctx_.db_name(); }
 
  private:
-  void RunBatch(std::string_view batch, ResultSink& sink) {
+  void RunBatch(std::string_view batch, std::span<const std::string> names, ResultSink& sink) {
     ast::Batch parsed;
     try {
-      parsed = Parse(batch);
+      parsed = Parse(batch, names);
       BindBatch(parsed, ctx_);
     } catch (const SqlError& e) {
       // A syntax or binding error rejects the whole batch: nothing in it runs.
@@ -105,6 +105,18 @@ Session::~Session() = default;
 
 BatchResult Session::Execute(std::string_view batch, std::span<const Value> params) {
   return impl_->Execute(batch, params);
+}
+
+BatchResult Session::Execute(std::string_view batch, std::span<const NamedValue> params) {
+  std::vector<std::string> names;
+  std::vector<Value> values;
+  names.reserve(params.size());
+  values.reserve(params.size());
+  for (const NamedValue& p : params) {
+    names.push_back(p.name);
+    values.push_back(p.value);
+  }
+  return impl_->Execute(batch, values, names);
 }
 
 BatchResult Session::ExecuteOrThrow(std::string_view batch, std::span<const Value> params) {

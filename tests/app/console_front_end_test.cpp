@@ -65,14 +65,15 @@ TEST_F(ConsoleRunTest, ARunThatCompletesAfterAnErrorBoxPrintsTheCompletionMessag
 }
 
 TEST_F(ConsoleRunTest, AFailureThatEndsTheRunPrintsBothBoxesAndExitsNonZero) {
-  EXPECT_EQ(Run("[Datenbank]\nProvider=SQLOLEDB.1\nData Source=server\n"), 1);
+  // A provider that no build has fails the same way everywhere.
+  EXPECT_EQ(Run("[Datenbank]\nProvider=SQLOLEDB.9\nData Source=server\n"), 1);
   EXPECT_EQ(out_.str(),
             "== Clubiqa vanta - SQL Update ==\n"
             "[Fehler] False parameters for database connection.\n"
             "  Unable to connect to database 'Zentix'.\n"
             "\n"
-            "  The SQL Server provider 'SQLOLEDB.1' is not available in this build.\n"
-            "[Clubiqa vanta - SQL Update] The SQL Server provider 'SQLOLEDB.1' is not available in this build.\n");
+            "  Provider 'SQLOLEDB.9' is not registered on this machine.\n"
+            "[Clubiqa vanta - SQL Update] Provider 'SQLOLEDB.9' is not registered on this machine.\n");
 }
 
 TEST_F(ConsoleRunTest, AnUnguardedFailureInTheCatalogueExitsNonZeroWithoutTheCompletionMessage) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/database_dump.h"
 #include "app/main_window.h"
 #include "db/access_test_support.h"
 #include "fixture/old_release.h"
@@ -41,42 +42,10 @@ class UpgradeRunTest : public ::testing::Test {
 
   std::vector<TraceEntry> Trace() const { return server_.Trace(); }
 
-  // Runs `sql` on `database` and renders the rows, one line each, values separated by "|".
   std::string Query(std::string_view database, std::string_view sql) {
-    engine::OpenOptions options;
-    options.data_source = server_.server_dir();
-    options.initial_catalog = database;
-    auto session = engine::Session::Open(options);
-    engine::BatchResult result = session->Execute(sql);
-    if (const engine::Message* error = result.FirstError()) return "error: " + error->text;
-    std::string text;
-    for (const auto& row : result.FirstRows()->rows) {
-      for (size_t i = 0; i < row.size(); ++i) text += (i ? "|" : "") + (row[i].is_null() ? "NULL" : row[i].ToString());
-      text += "\n";
-    }
-    return text;
+    return app_test::QueryRows(server_.server_dir(), database, sql);
   }
-
-  // Every row of every table of `database`, tables in name order. The fourteen chart-of-accounts and tax-key
-  // templates are left out: every run re-creates them from the reference scripts, so after the first run their
-  // tax keys are the widened numeric (19,2) of the tax-key pass and after later runs the scripts' smallint again.
-  // The help topics are deleted and inserted anew on every run, so their identity numbers move on: they are
-  // compared by everything else.
-  std::string Dump(std::string_view database) {
-    std::string text;
-    const std::string tables = Query(database,
-                                     "SELECT name FROM sysobjects WHERE xtype='U' AND name NOT LIKE 'F5Kont_%' AND "
-                                     "name NOT LIKE 'F5Dat_%' ORDER BY name");
-    for (size_t start = 0, end; (end = tables.find('\n', start)) != std::string::npos; start = end + 1) {
-      const std::string table = tables.substr(start, end - start);
-      const std::string select =
-          table == "tblHelp"
-              ? "SELECT PARENTID, FORM, CID, Bezeichnung, Memo, Notes, Benutzer, RadDat, Gruppe, PROGRAM FROM tblHelp"
-              : "SELECT * FROM [" + table + "]";
-      text += "[" + table + "]\n" + Query(database, select);
-    }
-    return text;
-  }
+  std::string Dump(std::string_view database) { return app_test::Dump(server_.server_dir(), database); }
 
   AccessServer server_;
 };

@@ -14,15 +14,14 @@ namespace {
 using db_test::TestServer;
 
 TEST(LayerDataset, LiteralsAreQuoted) {
-  EXPECT_EQ(db::SqlLiteral(engine::Value()), "NULL");
-  EXPECT_EQ(db::SqlLiteral(engine::Value::NVarChar("O'Neil")), "N'O''Neil'");
-  EXPECT_EQ(db::SqlLiteral(engine::Value::Int(-42)), "-42");
-  EXPECT_EQ(db::SqlLiteral(engine::Value::Float(0.5)), "0.5E0");
-  EXPECT_EQ(db::SqlLiteral(engine::Value::Dec({1050, 2}, engine::SqlType{engine::TypeId::kNumeric, 0, 12, 2})),
-            "10.50");
+  EXPECT_EQ(db::SqlLiteral(db::Value()), "NULL");
+  EXPECT_EQ(db::SqlLiteral(db::Value::Text("O'Neil")), "N'O''Neil'");
+  EXPECT_EQ(db::SqlLiteral(db::Value::Int(-42)), "-42");
+  EXPECT_EQ(db::SqlLiteral(db::Value::Float(0.5)), "0.5E0");
+  EXPECT_EQ(db::SqlLiteral(db::Value::Dec(1050, 2)), "10.50");
   // 2013-02-20 09:05:00.000 is 41323 days and 32700000 ms after 1900-01-01.
-  engine::DateTime when{41323LL * 86'400'000 + 32'700'000};
-  EXPECT_EQ(db::SqlLiteral(engine::Value::Date(when)), "'20130220 09:05:00.000'");
+  db::DateTime when{41323LL * 86'400'000 + 32'700'000};
+  EXPECT_EQ(db::SqlLiteral(db::Value::Date(when)), "'20130220 09:05:00.000'");
 }
 
 TEST(LayerDataset, PostsOneRow) {
@@ -42,7 +41,7 @@ TEST(LayerDataset, PostsOneRow) {
   dataset.Set("Nr", 7);
   dataset.Set("Name", "D'Angelo");
   dataset.Set("Betrag", 12.5);
-  dataset.Set("Datum", engine::Value::Date({41323LL * 86'400'000 + 32'700'000}));
+  dataset.Set("Datum", db::Value::Date({41323LL * 86'400'000 + 32'700'000}));
   dataset.Set("Name", "Müller's");
   EXPECT_EQ(dataset.InsertText(),
             "INSERT INTO [Mandat] ([Nr], [Name], [Betrag], [Datum]) VALUES (7, N'Müller''s', 12.5E0, "

@@ -86,6 +86,13 @@ printf 'SELECT Name FROM Artikel WHERE Nr = 1\ngo\n' | "$tool" -S "$server" -d s
 printf 'Ball\n\n(1 rows affected)\n' >"$work/expected"
 expect_file "stdin output" "$work/expected" "$work/out"
 
+# --- SET NOCOUNT ON: no "(N rows affected)" after DML nor after a SELECT; OFF brings it back ---------
+printf 'SET NOCOUNT ON\nINSERT INTO Artikel VALUES (3, NULL, NULL)\nSELECT Nr FROM Artikel WHERE Nr = 3\n%s\n' \
+  'DELETE FROM Artikel WHERE Nr = 3 SET NOCOUNT OFF SELECT COUNT(*) FROM Artikel' >"$work/nocount.sql"
+run "NOCOUNT" 0 -S "$server" -d shop -h -1 -W -i "$work/nocount.sql"
+printf '3\n2\n\n(1 rows affected)\n' >"$work/expected"
+expect_file "NOCOUNT output" "$work/expected" "$work/out"
+
 # --- errors: Msg line on stderr, the batch's line number; -b stops with exit code 1 ------------------
 printf "PRINT 'vorher'\nSELECT * FROM Fehlt\nGO\nPRINT 'nachher'\nGO\n" >"$work/error.sql"
 run "error without -b" 0 -S "$server" -d shop -i "$work/error.sql"

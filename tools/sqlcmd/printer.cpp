@@ -95,6 +95,8 @@ bool Printer::Print(const engine::BatchResult& result) {
     switch (item.kind) {
       case engine::StatementResult::Kind::kRows:
         PrintRows(item.rows);
+        // Under SET NOCOUNT ON sqlcmd shows no count after a row set either.
+        if (item.counted) PrintCount(static_cast<int64_t>(item.rows.rows.size()));
         break;
       case engine::StatementResult::Kind::kCount:
         PrintCount(item.count);
@@ -166,7 +168,6 @@ void Printer::PrintRows(const engine::ResultSet& rows) {
     }
     out_ << line << '\n';
   }
-  PrintCount(static_cast<int64_t>(rows.rows.size()));
 }
 
 void Printer::PrintCount(int64_t count) { out_ << "\n(" << count << " rows affected)\n"; }

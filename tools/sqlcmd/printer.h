@@ -1,6 +1,7 @@
 // Writes what a batch returned in sqlcmd's layout: for a row set a header line of column names, a
 // line of dashes per column and the rows, each column padded to its display width (numbers to the
-// right), then "(N rows affected)" after a blank line; a row count alone prints only the latter.
+// right), then "(N rows affected)" after a blank line (not under SET NOCOUNT ON); a row count alone
+// prints only the latter.
 // Errors go to the error stream as "Msg N, Level L, State S, Line n" plus the text on its own
 // line; informational messages (PRINT and severity <= 10) print their text to the output.
 #pragma once

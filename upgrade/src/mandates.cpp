@@ -32,7 +32,7 @@ CalendarDay LocalToday() {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-engine::Value DateValue(CalendarDay day) {
+db::Value DateValue(CalendarDay day) {
   using std::chrono::days;
   using std::chrono::sys_days;
   using std::chrono::year;
@@ -40,7 +40,7 @@ engine::Value DateValue(CalendarDay day) {
   const sys_days date = year_month_day(year(day.year), std::chrono::month(day.month), std::chrono::day(day.day));
   const sys_days base = year_month_day(year(1900), std::chrono::January, std::chrono::day(1));
   const int64_t since_base = (date - base).count();
-  return engine::Value::Date(engine::DateTime{since_base * 86'400'000});
+  return db::Value::Date(db::DateTime{since_base * 86'400'000});
 }
 
 std::string MembersDueText() {
@@ -84,7 +84,7 @@ void Mandates::fAdrSepaGen() {
   CalcSepaMandatsNr(adr_nr, tbl1_.AsString("MitglNr"));
   record.Set("MandatsNr", tbl1_.AsString("mandatsrefenz"));
   record.Set("MandKey", sepa_mand_key_);
-  const engine::Value today = DateValue(today_());
+  const db::Value today = DateValue(today_());
   record.Set("Lastschriftart", "Basis");
   record.Set("UnterschriftDatum", today);
   record.Set("AngelegtAm", today);

@@ -2,36 +2,35 @@
 // (connection_items.h builds them from SysDBAdo.INI).
 //
 // The `Provider` item chooses how the server is reached: kEmbeddedProvider opens the in-process engine on a
-// server directory named by `Data Source`; the SQL Server OLE DB names are kept for the ODBC provider; any
-// other name fails to open. A Query or Command on a closed connection first opens it again with the
+// server directory named by `Data Source`; the SQL Server OLE DB names (SQLOLEDB, SQLOLEDB.1, SQLNCLI*,
+// MSOLEDBSQL*) reach a real SQL Server through ODBC when the build has it, and fail to open otherwise; any
+// other name fails to open. A Query, Command or Dataset on a closed connection first opens it again with the
 // connection string last set, as the upgrader relies on after a failed database switch.
 //
 // Not thread-safe; use one connection from one thread.
 #ifndef CLUBIQA_DB_CONNECTION_H_
 #define CLUBIQA_DB_CONNECTION_H_
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <span>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "db/connection_items.h"
 #include "db/error.h"
-#include "engine/engine.h"
+#include "db/rows.h"
 
 namespace db {
 
 // Provider name of the embedded server in SysDBAdo.INI.
 inline constexpr std::string_view kEmbeddedProvider = "Clubiqa.Embedded";
 
-// What a provider offers the layer: one open connection that runs texts.
-class Provider {
- public:
-  virtual ~Provider() = default;
-  // Runs one text (a statement or a whole batch). Throws db::Error with the first error of the text, after
-  // the text has ended as the server ends it. Returns the first row set, empty when the text returned none.
-  virtual engine::ResultSet Run(std::string_view text, std::span<const engine::Value> params) = 0;
-};
+class Provider;
+
+// Whether this build can reach a real SQL Server (the ODBC provider was built).
+bool SqlServerProviderAvailable();
 
 class Connection {
  public:
@@ -40,9 +39,11 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Takes effect at the next Open; an open connection stays open on its old settings until then.
+  // Take effect at the next Open; an open connection stays open on its old settings until then.
   void set_connection_string(std::string text) { connection_string_ = std::move(text); }
   const std::string& connection_string() const { return connection_string_; }
+  void set_provider_options(ProviderOptions options) { provider_options_ = std::move(options); }
+  const ProviderOptions& provider_options() const { return provider_options_; }
 
   // Closes the connection, then opens it with the connection string. `base_dir` (the executable's directory)
   // is what a relative `Data Source` resolves against; it is kept for re-opening. Throws db::Error; the
@@ -50,14 +51,20 @@ class Connection {
   void Open(const std::filesystem::path& base_dir);
   // A no-op when closed.
   void Close();
-  bool connected() const { return provider_ != nullptr; }
+  // Open, and the provider has not seen the server go away.
+  bool connected() const;
 
-  // Used by Query and Command: opens a closed connection again (base_dir of the last Open), then runs the
-  // text. Throws db::Error.
-  engine::ResultSet Run(std::string_view text, std::span<const engine::Value> params = {});
+  // Used by Query, Command and Dataset: each opens a closed connection again (base_dir of the last Open),
+  // then hands the work to the provider (db/core/provider.h says what each does). Throw db::Error.
+  RowSet RunQuery(std::string_view text, std::optional<int64_t> param = std::nullopt);
+  int64_t RunCommand(std::string_view text);
+  void InsertRow(const RowInsert& row);
 
  private:
+  Provider& Opened();
+
   std::string connection_string_;
+  ProviderOptions provider_options_;
   std::filesystem::path base_dir_;
   std::unique_ptr<Provider> provider_;  // null while closed
 };

@@ -27,6 +27,14 @@ namespace db {
 // Name of the settings file that stands beside the executable.
 inline constexpr std::string_view kSettingsFileName = "SysDBAdo.INI";
 
+// What a provider needs beyond the connection string, from optional keys of section "Datenbank". They stay out
+// of the connection string, whose items are fixed; only the ODBC provider reads them.
+struct ProviderOptions {
+  std::string odbc_driver;      // ODBCDriver: a driver name as the driver manager knows it, or a library path
+  std::string connect_timeout;  // Connect Timeout: seconds to wait for the login
+  std::string tds_version;      // TDS_Version: the protocol version a FreeTDS driver speaks
+};
+
 // What the upgrader keeps of section "Datenbank". Overwritten at every read; the password is never shown.
 struct ConnectionSettings {
   std::string provider;
@@ -41,6 +49,10 @@ struct ConnectionSettings {
 // `win_auth` is not null; it lives only as long as the connection being set up. "Initial Catalog" in the file is
 // ignored on purpose: the catalog always comes from the caller.
 ConnectionSettings ReadSettings(const IniFile& file, std::string* win_auth);
+
+// Reads the provider options ODBCDriver, Connect Timeout and TDS_Version (default empty each) from section
+// "Datenbank".
+ProviderOptions ReadProviderOptions(const IniFile& file);
 
 // One item "key=value;", the value quoted as the header comment describes.
 std::string FormatItem(std::string_view key, std::string_view value);

@@ -56,8 +56,8 @@ class DatabaseAccess {
   const std::filesystem::path& exe_dir() const { return exe_dir_; }
 
  private:
-  // Fills connection_settings_ from SysDBAdo.INI and returns WinAuth. A file that cannot be read is reported
-  // in a plain box; the defaults are used then.
+  // Fills connection_settings_ and provider_options_ from SysDBAdo.INI and returns WinAuth. A file that cannot be read
+  // is reported in a plain box; the defaults are used then.
   std::string ReadSettingsFile();
   // Closes `connection`, sets the joined items as its connection string and opens it; a failure shows the
   // connection error box for `catalog`.
@@ -66,6 +66,7 @@ class DatabaseAccess {
   ui::Ui& ui_;
   std::filesystem::path exe_dir_;
   ConnectionSettings connection_settings_;
+  ProviderOptions provider_options_;
   std::string current_catalog_;
   Connection ado_connection_mand_;
   Connection ado_connection_;

@@ -14,6 +14,8 @@
 #include <string_view>
 
 #include "db/connection.h"
+#include "db/rows.h"
+#include "db/value.h"
 
 namespace db {
 
@@ -45,13 +47,13 @@ class Query {
   bool IsNull(std::string_view name) const;
 
  private:
-  const engine::Value& Field(std::string_view name) const;
+  const Value& Field(std::string_view name) const;
 
   Connection& connection_;
   std::string text_;
   std::optional<int64_t> param_;
   bool active_ = false;
-  engine::ResultSet rows_;
+  RowSet rows_;
   size_t row_ = 0;
 };
 

@@ -191,11 +191,20 @@ struct ResultSet {
 // informational messages).
 struct StatementResult {
   enum class Kind : uint8_t { kRows, kCount, kMessage };
+  // The statement kind behind a row set or a count, as a wire protocol names it.
+  enum class Command : uint8_t { kOther, kSelect, kInsert, kUpdate, kDelete };
   Kind kind = Kind::kMessage;
   ResultSet rows;         // kRows
   int64_t count = 0;      // kCount
   Message message;        // kMessage
   bool is_error = false;  // kMessage with severity > 10
+  // Which statement produced the item: 1, 2, ... in the order the statements started (inner
+  // statements of IF and BEGIN...END count too); 0 for the batch itself (a syntax error).
+  // Items of one statement are adjacent, so a change of this number is a statement boundary.
+  int statement = 0;
+  // kRows: false when SET NOCOUNT ON was in effect, so a client shows no row count after it.
+  bool counted = true;
+  Command command = Command::kOther;  // kRows and kCount
 };
 
 struct BatchResult {
@@ -222,6 +231,13 @@ struct OpenOptions {
   bool create_server = false;        // create the server directory when it does not exist
 };
 
+// A value bound to a named parameter of a batch. `name` is written as in the batch text, with
+// its '@' (`@P1`); names match case-insensitively.
+struct NamedValue {
+  std::string name;
+  Value value;
+};
+
 class SessionImpl;
 
 class Session {
@@ -237,6 +253,9 @@ class Session {
   // go on): they are items of the result, in the order SQL Server sends them. `params` bind
   // the `?` placeholders in order.
   BatchResult Execute(std::string_view batch, std::span<const Value> params = {});
+  // Like Execute, with values bound to the named parameters `@name` of the text (what a client
+  // declares through sp_executesql). A word that names no parameter stays a variable name.
+  BatchResult Execute(std::string_view batch, std::span<const NamedValue> params);
 
   // Like Execute, but throws the first error of the batch as SqlError after the batch ended.
   BatchResult ExecuteOrThrow(std::string_view batch, std::span<const Value> params = {});

@@ -396,7 +396,30 @@ class Lexer {
 
 }  // namespace
 
-TokenList Tokenize(std::string_view text) { return Lexer(text).Run(); }
+namespace {
+
+// Named parameters are matched after the scan, so the lexer itself stays context-free.
+void BindParameterNames(TokenList& list, std::span<const std::string> names) {
+  for (Token& tok : list.tokens) {
+    if (tok.kind != TokenKind::kIdentifier || !tok.text.starts_with('@') || tok.text.starts_with("@@")) continue;
+    const std::string upper = AsciiUpper(tok.text);
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (AsciiUpper(names[i]) != upper) continue;
+      tok.kind = TokenKind::kPlaceholder;
+      tok.placeholder = static_cast<int>(i);
+      break;
+    }
+  }
+  list.placeholder_count = std::max(list.placeholder_count, static_cast<int>(names.size()));
+}
+
+}  // namespace
+
+TokenList Tokenize(std::string_view text, std::span<const std::string> parameter_names) {
+  TokenList list = Lexer(text).Run();
+  if (!parameter_names.empty()) BindParameterNames(list, parameter_names);
+  return list;
+}
 
 bool IsReservedKeyword(std::string_view upper_word) {
   static const std::vector<std::string_view> sorted = [] {

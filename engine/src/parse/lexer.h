@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,8 +40,10 @@ struct TokenList {
   int placeholder_count = 0;
 };
 
-// Throws SqlError 105 (+102), 113 or 103 on lexical errors.
-TokenList Tokenize(std::string_view text);
+// Throws SqlError 105 (+102), 113 or 103 on lexical errors. Words equal to one of
+// `parameter_names` (case-insensitive, '@' included) become placeholders numbered by their
+// position in that list.
+TokenList Tokenize(std::string_view text, std::span<const std::string> parameter_names = {});
 
 // True when `upper_word` (ASCII upper case) is one of T-SQL's reserved keywords.
 bool IsReservedKeyword(std::string_view upper_word);

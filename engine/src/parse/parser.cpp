@@ -10,8 +10,8 @@
 
 namespace engine {
 
-ast::Batch Parse(std::string_view text) {
-  parse::Parser parser(text, parse::Tokenize(text));
+ast::Batch Parse(std::string_view text, std::span<const std::string> parameter_names) {
+  parse::Parser parser(text, parse::Tokenize(text, parameter_names));
   return parser.ParseBatch();
 }
 

@@ -41,7 +41,7 @@ void ExecSelect(const ast::SelectStmt& stmt, ExecContext& ctx) {
     SelectInto(stmt, ctx);
     return;
   }
-  ctx.sink().Rows(RunQuery(stmt, ctx));
+  ctx.Rows(RunQuery(stmt, ctx));
 }
 
 }  // namespace engine

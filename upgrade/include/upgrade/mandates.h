@@ -20,6 +20,7 @@
 #include "db/connection.h"
 #include "db/dataset.h"
 #include "db/query.h"
+#include "db/value.h"
 
 namespace upgrade {
 
@@ -38,7 +39,7 @@ using Today = std::function<CalendarDay()>;
 CalendarDay LocalToday();
 
 // `day` at 00:00 as a datetime value.
-engine::Value DateValue(CalendarDay day);
+db::Value DateValue(CalendarDay day);
 
 // The member query of tbl1: three lines joined by CR LF, blanks as the application has them.
 std::string MembersDueText();
