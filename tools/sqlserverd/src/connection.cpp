@@ -96,8 +96,8 @@ bool Connection::Login(const Message& message) {
   }
   user_ = login.user_name;
   SendLoginReply(login);
-  LogLine(peer_ + ": connection opened: login " + Quoted(user_) + ", database " +
-          Quoted(session_->current_database()) + ", application " + Quoted(login.app_name));
+  LogLine(peer_ + ": connection opened: login " + Quoted(user_) + ", database " + Quoted(session_->current_database()) +
+          ", application " + Quoted(login.app_name));
   return true;
 }
 
@@ -192,8 +192,8 @@ void Connection::ExecuteCall(const RpcCall& call, Reply& reply, bool& failed) {
     case kProcPrepare:
     case kProcPrepExec: {
       if (p.size() < 3) {
-        fail(msg::MissingProcedureArgument(ResolveProcId(call) == kProcPrepare ? "sp_prepare" : "sp_prepexec",
-                                           "@stmt"));
+        fail(
+            msg::MissingProcedureArgument(ResolveProcId(call) == kProcPrepare ? "sp_prepare" : "sp_prepexec", "@stmt"));
         break;
       }
       const int32_t handle = next_handle_++;
