@@ -159,6 +159,17 @@ TEST_F(ServerTest, AttentionSentWithTheBatchDropsItsResults) {
   EXPECT_EQ(client.Receive()->payload[0], 0x81);
 }
 
+TEST_F(ServerTest, ARequestSentWithoutWaitingIsServedAfterTheReply) {
+  RawClient client(server_.port());
+  ASSERT_TRUE(client.Login());
+  Bytes both = test::Packet(0x01, test::BatchPayload("SELECT 1"));
+  Bytes second = test::Packet(0x01, test::BatchPayload("SELECT 2"));
+  both.insert(both.end(), second.begin(), second.end());
+  client.Send(both);
+  EXPECT_TRUE(Contains(client.Receive()->payload, Bytes{0xD1, 0x04, 1, 0, 0, 0}));
+  EXPECT_TRUE(Contains(client.Receive()->payload, Bytes{0xD1, 0x04, 2, 0, 0, 0}));
+}
+
 TEST_F(ServerTest, PrepExecReturnsTheHandleAndExecuteReusesIt) {
   RawClient client(server_.port());
   ASSERT_TRUE(client.Login(test::ToDatabase("shop")));
