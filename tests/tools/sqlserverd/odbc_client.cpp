@@ -93,7 +93,7 @@ std::string Shortest(T v) {
   return std::string(buf, r.ptr);
 }
 
-std::string WideText(SQLHSTMT stmt, SQLUSMALLINT col, bool& null) {
+std::optional<std::string> WideText(SQLHSTMT stmt, SQLUSMALLINT col) {
   std::u16string all;
   char16_t buf[4096];
   for (;;) {
@@ -101,10 +101,7 @@ std::string WideText(SQLHSTMT stmt, SQLUSMALLINT col, bool& null) {
     SQLRETURN rc = SQLGetData(stmt, col, SQL_C_WCHAR, buf, sizeof buf, &indicator);
     if (rc == SQL_NO_DATA) break;
     if (!SQL_SUCCEEDED(rc)) throw Error(0, "SQLGetData failed");
-    if (indicator == SQL_NULL_DATA) {
-      null = true;
-      return "NULL";
-    }
+    if (indicator == SQL_NULL_DATA) return std::nullopt;
     size_t got = indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buf)
                      ? sizeof buf / 2 - 1
                      : static_cast<size_t>(indicator) / 2;
@@ -115,7 +112,7 @@ std::string WideText(SQLHSTMT stmt, SQLUSMALLINT col, bool& null) {
 }
 
 // One value printed as engine::Value::ToString prints it for the column's SQL type.
-std::string ValueText(SQLHSTMT stmt, SQLUSMALLINT col, SQLSMALLINT type, SQLSMALLINT digits) {
+std::optional<std::string> ValueText(SQLHSTMT stmt, SQLUSMALLINT col, SQLSMALLINT type, SQLSMALLINT digits) {
   SQLLEN indicator = 0;
   switch (type) {
     case SQL_BIT:
@@ -125,33 +122,34 @@ std::string ValueText(SQLHSTMT stmt, SQLUSMALLINT col, SQLSMALLINT type, SQLSMAL
     case SQL_BIGINT: {
       SQLBIGINT v = 0;
       SQLGetData(stmt, col, SQL_C_SBIGINT, &v, 0, &indicator);
-      return indicator == SQL_NULL_DATA ? "NULL" : std::to_string(v);
+      if (indicator == SQL_NULL_DATA) return std::nullopt;
+      return std::to_string(v);
     }
     case SQL_REAL: {
       float v = 0;
       SQLGetData(stmt, col, SQL_C_FLOAT, &v, 0, &indicator);
-      return indicator == SQL_NULL_DATA ? "NULL" : Shortest(v);
+      if (indicator == SQL_NULL_DATA) return std::nullopt;
+      return Shortest(v);
     }
     case SQL_FLOAT:
     case SQL_DOUBLE: {
       double v = 0;
       SQLGetData(stmt, col, SQL_C_DOUBLE, &v, 0, &indicator);
-      return indicator == SQL_NULL_DATA ? "NULL" : Shortest(v);
+      if (indicator == SQL_NULL_DATA) return std::nullopt;
+      return Shortest(v);
     }
     case SQL_TYPE_TIMESTAMP: {
       SQL_TIMESTAMP_STRUCT ts{};
       SQLGetData(stmt, col, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &indicator);
-      if (indicator == SQL_NULL_DATA) return "NULL";
+      if (indicator == SQL_NULL_DATA) return std::nullopt;
       char buf[96];
       std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u.%03u", ts.year, ts.month, ts.day, ts.hour,
                     ts.minute, ts.second, static_cast<unsigned>(ts.fraction / 1000000));
       // smalldatetime (no fractional digits) prints without milliseconds.
       return std::string(buf, digits == 0 ? 19 : 23);
     }
-    default: {
-      bool null = false;
-      return WideText(stmt, col, null);
-    }
+    default:
+      return WideText(stmt, col);
   }
 }
 
@@ -173,7 +171,7 @@ Item ReadRows(SQLHSTMT stmt, SQLSMALLINT count) {
     SQLRETURN rc = SQLFetch(stmt);
     if (rc == SQL_NO_DATA) break;
     if (!SQL_SUCCEEDED(rc)) throw Error(0, "SQLFetch failed");
-    std::vector<std::string> row;
+    std::vector<std::optional<std::string>> row;
     for (SQLSMALLINT c = 1; c <= count; ++c) {
       row.push_back(ValueText(stmt, static_cast<SQLUSMALLINT>(c), types[static_cast<size_t>(c - 1)],
                               digits[static_cast<size_t>(c - 1)]));
@@ -306,7 +304,7 @@ std::string Connection::Render(const std::vector<Item>& items) {
         for (size_t i = 0; i < item.columns.size(); ++i) out += (i ? "|" : "") + item.columns[i];
         out += "\n";
         for (const auto& row : item.rows) {
-          for (size_t i = 0; i < row.size(); ++i) out += (i ? "|" : "") + row[i];
+          for (size_t i = 0; i < row.size(); ++i) out += (i ? "|" : "") + row[i].value_or("NULL");
           out += "\n";
         }
         break;

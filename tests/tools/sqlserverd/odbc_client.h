@@ -16,7 +16,7 @@ struct Item {
   enum class Kind { kRows, kCount, kMessage };
   Kind kind = Kind::kMessage;
   std::vector<std::string> columns;
-  std::vector<std::vector<std::string>> rows;
+  std::vector<std::vector<std::optional<std::string>>> rows;  // nullopt: NULL
   int64_t count = 0;
   bool is_error = false;
   int number = 0;
