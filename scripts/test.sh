@@ -46,14 +46,18 @@ fuzz_parser() {
   if ! cmake -S . -B "$dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCLUBIQA_FUZZ=ON -DCLUBIQA_WERROR=OFF -DCLUBIQA_BUILD_BENCH=OFF \
     >"$dir/configure.log" 2>&1 ||
-    ! cmake --build "$dir" --target parser_fuzz -j2 >"$dir/build.log" 2>&1; then
+    ! cmake --build "$dir" --target parser_fuzz tds_fuzz -j2 >"$dir/build.log" 2>&1; then
     tail -n 30 "$dir/configure.log" "$dir/build.log" 2>/dev/null || true
-    echo "==> [fuzz] skipped: clang could not build parser_fuzz (logs in $dir/)"
+    echo "==> [fuzz] skipped: clang could not build parser_fuzz and tds_fuzz (logs in $dir/)"
     return 0
   fi
   # New inputs go to the first corpus directory (scratch); the checked-in seeds stay untouched.
   "$dir/bin/parser_fuzz" -max_total_time=10 -timeout=20 -print_final_stats=1 \
     -dict=tests/engine/fuzz/tsql.dict -artifact_prefix="$dir/" "$dir/corpus" tests/engine/fuzz/corpus
+  echo "==> [fuzz] libFuzzer run of the wire protocol parsers"
+  mkdir -p "$dir/tds_corpus"
+  "$dir/bin/tds_fuzz" -max_total_time=5 -timeout=20 -print_final_stats=1 -artifact_prefix="$dir/tds_" \
+    "$dir/tds_corpus" tests/tools/sqlserverd/fuzz/corpus
 }
 
 # The ci presets keep line tables only (-g1): enough for sanitizer reports and backtraces with file and

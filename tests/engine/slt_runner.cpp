@@ -1,13 +1,14 @@
 // Runs the engine's sqllogictest files (tests/engine/**/*.test) as GoogleTest cases.
 //
-//   engine_slt [gtest flags] [file.test | directory ...]
+//   engine_slt [--transport=tds] [gtest flags] [file.test | directory ...]
 //
 // Without paths it runs every .test file below the source tree's tests/engine. Each file gets a
 // fresh server directory in the temp folder with a database `test`, and a session `default`
 // opened on it; tests/engine/README.md describes the records. A mismatch is reported with the
 // file and line of its record, the batch, and the expected and actual output, and the file goes
 // on with its next record, so one run shows every broken record. Set CLUBIQA_SLT_KEEP=1 to keep
-// the server directory for a look with clubiqa-sqlcmd or the sqlite3 shell.
+// the server directory for a look with clubiqa-sqlcmd or the sqlite3 shell. With --transport=tds
+// every batch goes over the wire protocol instead (slt_transport.h); the expected output is the same.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "slt_transport.h"
 
 namespace {
 
@@ -201,17 +203,17 @@ std::vector<std::string> ReadLines(const fs::path& file) {
 // Rendering results
 // ------------------------------------------------------------------------------------------
 
-std::string RenderValue(const engine::Value& value) {
-  std::string text = value.ToString();
+std::string RenderValue(const std::optional<std::string>& value) {
+  if (!value) return "NULL";
   // An empty string would be indistinguishable from a missing column or a blank line.
-  if (!value.is_null() && text.empty()) return "(empty)";
-  return text;
+  if (value->empty()) return "(empty)";
+  return *value;
 }
 
-std::vector<std::string> RenderRows(const engine::ResultSet& rows) {
+std::vector<std::string> RenderRows(const std::vector<std::vector<std::optional<std::string>>>& rows) {
   std::vector<std::string> lines;
-  lines.reserve(rows.rows.size());
-  for (const auto& row : rows.rows) {
+  lines.reserve(rows.size());
+  for (const auto& row : rows) {
     std::string line;
     for (size_t i = 0; i < row.size(); ++i) {
       if (i > 0) line += '\t';
@@ -243,20 +245,7 @@ std::string RenderLines(const std::vector<std::string>& lines) {
   return out;
 }
 
-// What one batch did, with a fatal session error folded into the same shape.
-struct Outcome {
-  engine::BatchResult result;
-  std::optional<engine::Message> error;  // first error of the batch
-  std::string exception;                 // an exception that is not an SqlError
-
-  const engine::ResultSet* LastRows() const {
-    const engine::ResultSet* last = nullptr;
-    for (const auto& item : result.items) {
-      if (item.kind == engine::StatementResult::Kind::kRows) last = &item.rows;
-    }
-    return last;
-  }
-};
+using slt::Outcome;
 
 // ------------------------------------------------------------------------------------------
 // Running a file
@@ -291,15 +280,15 @@ class ScratchDir {
 
 class FileRun {
  public:
-  FileRun(fs::path file, fs::path server_dir) : file_(std::move(file)), server_dir_(std::move(server_dir)) {}
-  ~FileRun() { sessions_.clear(); }  // before the scratch directory goes
+  FileRun(fs::path file, slt::Transport& transport) : file_(std::move(file)), transport_(transport) {}
+  ~FileRun() { sessions_.clear(); }  // before the server and the scratch directory go
   FileRun(const FileRun&) = delete;
   FileRun& operator=(const FileRun&) = delete;
 
   void CreateServer() {
-    auto master = Open("");
-    master->ExecuteOrThrow("CREATE DATABASE " + std::string(kTestDatabase));
-    master.reset();
+    Outcome created = transport_.Open("")->Execute("CREATE DATABASE " + std::string(kTestDatabase));
+    if (created.error) throw std::runtime_error(created.error->text);
+    if (!created.exception.empty()) throw std::runtime_error(created.exception);
     sessions_[std::string(kDefaultConnection)] = Open(kTestDatabase);
     current_ = kDefaultConnection;
   }
@@ -315,13 +304,7 @@ class FileRun {
   }
 
  private:
-  std::unique_ptr<engine::Session> Open(std::string_view database) const {
-    engine::OpenOptions options;
-    options.data_source = server_dir_;
-    options.initial_catalog = std::string(database);
-    options.create_server = true;
-    return engine::Session::Open(options);
-  }
+  std::unique_ptr<slt::Connection> Open(std::string_view database) const { return transport_.Open(database); }
 
   void RunRecord(const Record& record) {
     switch (record.kind) {
@@ -345,19 +328,16 @@ class FileRun {
   }
 
   Outcome Execute(const std::string& sql) {
-    Outcome outcome;
     try {
-      outcome.result = Current().Execute(sql);
-      if (const engine::Message* error = outcome.result.FirstError()) outcome.error = *error;
-    } catch (const engine::SqlError& e) {
-      outcome.error = e.message();
+      return Current().Execute(sql);
     } catch (const std::exception& e) {
+      Outcome outcome;
       outcome.exception = e.what();
+      return outcome;
     }
-    return outcome;
   }
 
-  engine::Session& Current() {
+  slt::Connection& Current() {
     auto& session = sessions_[current_];
     if (!session) throw std::runtime_error("connection '" + current_ + "' is not open (a failed restart?)");
     return *session;
@@ -366,7 +346,7 @@ class FileRun {
   void CheckStatement(const Record& record, const Outcome& outcome) {
     if (!CheckNoError(record, outcome)) return;
     if (record.kind != RecordKind::kStatementCount) return;
-    const int64_t actual = outcome.result.RowsAffected();
+    const int64_t actual = outcome.rows_affected;
     if (actual != record.count) {
       Fail(record, "expected " + std::to_string(record.count) + " rows affected, got " + std::to_string(actual));
     }
@@ -387,12 +367,11 @@ class FileRun {
 
   void CheckQuery(const Record& record, const Outcome& outcome) {
     if (!CheckNoError(record, outcome)) return;
-    const engine::ResultSet* rows = outcome.LastRows();
-    if (rows == nullptr) {
+    if (!outcome.last_rows) {
       Fail(record, "the batch returned no row set");
       return;
     }
-    std::vector<std::string> actual = RenderRows(*rows);
+    std::vector<std::string> actual = RenderRows(*outcome.last_rows);
     std::vector<std::string> expected = record.expected;
     if (record.rowsort) {
       std::sort(actual.begin(), actual.end());
@@ -420,6 +399,7 @@ class FileRun {
     sessions_.clear();
     current_ = kDefaultConnection;
     try {
+      transport_.Restart();
       sessions_[current_] = Open(kTestDatabase);
     } catch (const std::exception& e) {
       Fail(record, std::string("reopening the server failed: ") + e.what());
@@ -439,16 +419,24 @@ class FileRun {
   void Fail(const Record& record, const std::string& what) {
     ++failures_;
     std::string message;
-    if (!record.sql.empty()) message += "batch (connection " + current_ + "):\n" + Indent(record.sql) + "\n";
+    if (!record.sql.empty()) {
+      message += "batch (connection " + current_ + ", " + transport_.name() + "):\n" + Indent(record.sql) + "\n";
+    }
     ADD_FAILURE_AT(file_.string().c_str(), record.line) << message << what << "\n";
   }
 
   fs::path file_;
-  fs::path server_dir_;
-  std::map<std::string, std::unique_ptr<engine::Session>> sessions_;
+  slt::Transport& transport_;
+  std::map<std::string, std::unique_ptr<slt::Connection>> sessions_;
   std::string current_{kDefaultConnection};
   int failures_ = 0;
 };
+
+// --transport=tds runs every file through clubiqa-sqlserverd's listener and the ODBC driver.
+bool& UseTds() {
+  static bool tds = false;
+  return tds;
+}
 
 void RunFile(const fs::path& file) {
   std::vector<Record> records;
@@ -459,13 +447,16 @@ void RunFile(const fs::path& file) {
     return;
   }
   ScratchDir scratch;
-  FileRun run(file, scratch.path() / "server");
+  const fs::path server = scratch.path() / "server";
+  std::unique_ptr<slt::Transport> transport;
   try {
+    transport = UseTds() ? slt::MakeTdsTransport(server) : slt::MakeEngineTransport(server);
+    FileRun run(file, *transport);
     run.CreateServer();
+    run.Run(records);
   } catch (const std::exception& e) {
     FAIL() << file.string() << ": cannot create the test server: " << e.what();
   }
-  run.Run(records);
 }
 
 // ------------------------------------------------------------------------------------------
@@ -534,6 +525,7 @@ int main(int argc, char** argv) {
   // while reading its flags; its own flags all start with '-'.
   std::vector<fs::path> paths;
   for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) == "--transport=tds") UseTds() = true;
     if (argv[i][0] != '-') paths.emplace_back(argv[i]);
   }
   if (paths.empty()) paths.emplace_back(CLUBIQA_SLT_DIR);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "messages.h"
 #include "tds/log.h"
@@ -96,8 +97,8 @@ bool Connection::Login(const Message& message) {
   }
   user_ = login.user_name;
   SendLoginReply(login);
-  LogLine(peer_ + ": connection opened: login " + Quoted(user_) + ", database " +
-          Quoted(session_->current_database()) + ", application " + Quoted(login.app_name));
+  LogLine(peer_ + ": connection opened: login " + Quoted(user_) + ", database " + Quoted(session_->current_database()) +
+          ", application " + Quoted(login.app_name));
   return true;
 }
 
@@ -120,7 +121,7 @@ void Connection::SendLoginReply(const Login7& login) {
 
 void Connection::Serve() {
   for (;;) {
-    std::optional<Message> message = reader_.ReadMessage();
+    std::optional<Message> message = pending_ ? std::exchange(pending_, std::nullopt) : reader_.ReadMessage();
     if (!message) return;
     switch (static_cast<PacketType>(message->type)) {
       case PacketType::kSqlBatch:
@@ -192,8 +193,8 @@ void Connection::ExecuteCall(const RpcCall& call, Reply& reply, bool& failed) {
     case kProcPrepare:
     case kProcPrepExec: {
       if (p.size() < 3) {
-        fail(msg::MissingProcedureArgument(ResolveProcId(call) == kProcPrepare ? "sp_prepare" : "sp_prepexec",
-                                           "@stmt"));
+        fail(
+            msg::MissingProcedureArgument(ResolveProcId(call) == kProcPrepare ? "sp_prepare" : "sp_prepexec", "@stmt"));
         break;
       }
       const int32_t handle = next_handle_++;
@@ -248,13 +249,13 @@ void Connection::AnswerDatabaseChange(Reply& reply, const std::string& before) {
 }
 
 bool Connection::TakeAttention() {
-  if (!stream_->ReadReady()) return false;
+  if (pending_ || !stream_->ReadReady()) return false;
   std::optional<Message> message = reader_.ReadMessage();
   if (!message) throw StreamClosed("client left while a reply was pending");
-  if (message->type != static_cast<uint8_t>(PacketType::kAttention)) {
-    throw ProtocolError("a request arrived before the previous reply was sent");
-  }
-  return true;
+  if (message->type == static_cast<uint8_t>(PacketType::kAttention)) return true;
+  // A client that sends its next request without waiting: served after this reply.
+  pending_ = std::move(message);
+  return false;
 }
 
 void Connection::SendAttentionAck() {

@@ -20,9 +20,7 @@ constexpr uint8_t kVersion[6] = {15, 0, 0x07, 0xD0, 0, 0};
 // The fixed part of a TDS 7.1 login ends before cbSSPILong.
 constexpr size_t kLogin7MinimumSize = 86;
 
-uint16_t ReadU16Be(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint16_t>((b[at] << 8) | b[at + 1]);
-}
+uint16_t ReadU16Be(std::span<const uint8_t> b, size_t at) { return static_cast<uint16_t>((b[at] << 8) | b[at + 1]); }
 
 // A field of LOGIN7: offset and length in characters, both relative to the start of LOGIN7.
 std::span<const uint8_t> Field(std::span<const uint8_t> login, size_t table_at) {
@@ -36,9 +34,7 @@ std::span<const uint8_t> Field(std::span<const uint8_t> login, size_t table_at) 
   return login.subspan(offset, chars * 2);
 }
 
-std::string FieldText(std::span<const uint8_t> login, size_t table_at) {
-  return Utf16LeToUtf8(Field(login, table_at));
-}
+std::string FieldText(std::span<const uint8_t> login, size_t table_at) { return Utf16LeToUtf8(Field(login, table_at)); }
 
 }  // namespace
 

@@ -4,6 +4,27 @@
 #include <algorithm>
 
 namespace tds {
+namespace {
+
+// Checked at the header, so a stream that is not this protocol at all is refused before its
+// "length" is waited for.
+bool KnownType(uint8_t type) {
+  switch (static_cast<PacketType>(type)) {
+    case PacketType::kSqlBatch:
+    case PacketType::kRpc:
+    case PacketType::kReply:
+    case PacketType::kAttention:
+    case PacketType::kBulkLoad:
+    case PacketType::kTransactionManager:
+    case PacketType::kLogin7:
+    case PacketType::kSspi:
+    case PacketType::kPrelogin:
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 bool PacketReader::ReadExactly(std::span<uint8_t> out) {
   size_t done = 0;
@@ -29,6 +50,7 @@ std::optional<Message> PacketReader::ReadMessage() {
     }
     const size_t length = (static_cast<size_t>(header[2]) << 8) | header[3];
     if (length < kHeaderSize) throw ProtocolError("packet length below the header size");
+    if (!KnownType(header[0])) throw ProtocolError("unknown packet type");
     if (first) {
       message.type = header[0];
     } else if (header[0] != message.type) {

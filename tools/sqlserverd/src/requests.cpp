@@ -145,9 +145,8 @@ Value ShortStringValue(Reader& r, uint8_t wire) {
   r.Take(5);  // collation: the database's collation applies
   const bool plp = max == 0xFFFF;
   const int32_t length = plp ? -1 : std::max(1, unicode ? max / 2 : static_cast<int>(max));
-  const SqlType type = Type(unicode ? (fixed ? TypeId::kNChar : TypeId::kNVarChar)
-                                    : (fixed ? TypeId::kChar : TypeId::kVarChar),
-                            length);
+  const SqlType type =
+      Type(unicode ? (fixed ? TypeId::kNChar : TypeId::kNVarChar) : (fixed ? TypeId::kChar : TypeId::kVarChar), length);
   bool null = false;
   Bytes bytes;
   if (plp) {
@@ -247,8 +246,7 @@ Value NullableValue(Reader& r, uint8_t wire) {
     case kWireDateTimeN: {
       const uint8_t size = ExpectLength(r, {4, 8});
       const uint8_t n = ExpectLength(r, {0, size});
-      return n == 0 ? Value::Null(Type(size == 4 ? TypeId::kSmallDateTime : TypeId::kDateTime))
-                    : DateTimeValue(n, r);
+      return n == 0 ? Value::Null(Type(size == 4 ? TypeId::kSmallDateTime : TypeId::kDateTime)) : DateTimeValue(n, r);
     }
     default: {  // kWireGuid
       ExpectLength(r, {16});
@@ -385,9 +383,9 @@ std::vector<std::string> DeclaredNames(std::string_view declaration) {
     if (c == ',' && depth == 0) expect_name = true;
     if (c != '@' || !expect_name) continue;
     size_t end = i + 1;
-    while (end < declaration.size() && (std::isalnum(static_cast<unsigned char>(declaration[end])) ||
-                                        declaration[end] == '_' || declaration[end] == '@' ||
-                                        declaration[end] == '#' || declaration[end] == '$')) {
+    while (end < declaration.size() &&
+           (std::isalnum(static_cast<unsigned char>(declaration[end])) || declaration[end] == '_' ||
+            declaration[end] == '@' || declaration[end] == '#' || declaration[end] == '$')) {
       ++end;
     }
     names.emplace_back(declaration.substr(i, end - i));

@@ -49,7 +49,8 @@ WireColumn StringColumn(const engine::SqlType& type, const std::vector<std::vect
   uint64_t bytes = type.length < 0 ? kMaxShortString + 1 : static_cast<uint64_t>(std::max(type.length, 1));
   if (unicode) bytes *= 2;
   for (const auto& row : rows) {
-    if (index < row.size() && !row[index].is_null()) bytes = std::max<uint64_t>(bytes, StringBytes(c, row[index]).size());
+    if (index < row.size() && !row[index].is_null())
+      bytes = std::max<uint64_t>(bytes, StringBytes(c, row[index]).size());
   }
   if (bytes > kMaxShortString) {
     // char(max) does not exist: an over-long fixed string travels as varchar(max).
@@ -166,8 +167,7 @@ void WriteNull(Writer& w, const WireColumn& c) {
     w.U64(kPlpNull);
   } else if (c.type == kWireText || c.type == kWireNText) {
     w.U8(0);  // no text pointer
-  } else if (c.type == kWireBigVarChar || c.type == kWireBigChar || c.type == kWireNVarChar ||
-             c.type == kWireNChar) {
+  } else if (c.type == kWireBigVarChar || c.type == kWireBigChar || c.type == kWireNVarChar || c.type == kWireNChar) {
     w.U16(0xFFFF);
   } else {
     w.U8(0);
@@ -303,7 +303,7 @@ void ResultEncoder::WriteMetadata(Writer& w) const {
   w.U8(kTokenColMetadata);
   w.U16(static_cast<uint16_t>(wire_.size()));
   for (size_t i = 0; i < wire_.size(); ++i) {
-    w.U32(0);                                                // user type
+    w.U32(0);                                                           // user type
     w.U16(rows_.columns[i].nullable ? uint16_t{0x0001} : uint16_t{0});  // flags: nullable
     WriteTypeInfo(w, wire_[i]);
     if (wire_[i].type == kWireText || wire_[i].type == kWireNText) w.U8(0);  // table name: no parts

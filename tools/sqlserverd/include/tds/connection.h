@@ -56,6 +56,7 @@ class Connection {
   void AnswerDatabaseChange(Reply& reply, const std::string& before);
   // Sends the reply in packets; a cancel that arrives meanwhile cuts it after the current token.
   void SendReply(Reply& reply);
+  // True when the client sent ATTENTION; another message read meanwhile is kept for Serve().
   bool TakeAttention();
   void SendAttentionAck();
   void SendError(const engine::Message& message);
@@ -68,6 +69,7 @@ class Connection {
   std::unique_ptr<engine::Session> session_;
   uint32_t tds_version_ = 0;
   std::string user_;
+  std::optional<Message> pending_;  // a request read while looking for a cancel
   std::map<int32_t, Prepared> prepared_;
   int32_t next_handle_ = 1;
 };

@@ -17,7 +17,7 @@ namespace tds {
 struct ListenerOptions {
   std::filesystem::path server_dir;
   std::string address = "127.0.0.1";
-  uint16_t port = 1433;  // 0: any free port
+  uint16_t port = 1433;     // 0: any free port
   bool listen_any = false;  // allow addresses other than loopback
 };
 

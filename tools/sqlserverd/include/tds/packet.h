@@ -43,7 +43,7 @@ class PacketReader {
   explicit PacketReader(ByteStream& stream, size_t max_message = kMaxMessageSize)
       : stream_(stream), max_message_(max_message) {}
   // The next whole message; nullopt when the peer closed the stream between messages. Throws
-  // ProtocolError on a malformed header, a type change inside a message or an oversized
+  // ProtocolError on a malformed header, an unknown type, a type change inside a message or an oversized
   // message, StreamClosed when the stream ends inside a packet.
   std::optional<Message> ReadMessage();
   // Until the login succeeded only small messages are accepted.

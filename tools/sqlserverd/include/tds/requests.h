@@ -37,8 +37,7 @@ struct RpcCall {
 // message, the connection stays open.
 class RequestError : public std::runtime_error {
  public:
-  explicit RequestError(engine::Message message)
-      : std::runtime_error(message.text), message_(std::move(message)) {}
+  explicit RequestError(engine::Message message) : std::runtime_error(message.text), message_(std::move(message)) {}
   const engine::Message& message() const { return message_; }
 
  private:
