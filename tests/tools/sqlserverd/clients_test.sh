@@ -83,6 +83,7 @@ expect_in "tsql row count" "(2 rows affected)" "$work/out"
 expect_in "tsql error" "Msg 208 (severity 16, state 1)" "$work/out"
 expect_in "tsql error text" "Invalid object name 'Fehlt'." "$work/out"
 expect_in "tsql USE" "master" "$work/out"
+expect_in "error log line" "Msg 208, Level 16, State 1, Line 1: Invalid object name 'Fehlt'." "$work/server.log"
 
 # --- isql through the FreeTDS ODBC driver -----------------------------------------------------------
 isql_run() {  # isql_run <user> <password> <database>; commands on stdin

@@ -150,11 +150,21 @@ void Connection::HandleBatch(const Message& message) {
   const std::string text = ParseSqlBatch(message.payload, HasAllHeaders(tds_version_));
   const std::string before = session_->current_database();
   engine::BatchResult result = session_->Execute(text);
+  LogErrors(result);
   Reply reply;
   bool failed = AppendBatchResult(reply, result, kTokenDone, config_.server_name);
   AnswerDatabaseChange(reply, before);
   reply.Finish(failed);
   SendReply(reply);
+}
+
+void Connection::LogErrors(const engine::BatchResult& result) const {
+  for (const engine::StatementResult& item : result.items) {
+    if (item.kind != engine::StatementResult::Kind::kMessage || !item.is_error) continue;
+    const engine::Message& m = item.message;
+    LogLine(peer_ + ": Msg " + std::to_string(m.number) + ", Level " + std::to_string(m.severity) + ", State " +
+            std::to_string(m.state) + ", Line " + std::to_string(m.line) + ": " + m.text);
+  }
 }
 
 void Connection::HandleRpc(const Message& message) {
@@ -237,6 +247,7 @@ void Connection::ExecuteStatement(const std::string& text, const std::vector<std
   }
   const std::string before = session_->current_database();
   engine::BatchResult result = session_->Execute(text, std::span<const engine::NamedValue>(bound));
+  LogErrors(result);
   if (AppendBatchResult(reply, result, kTokenDoneInProc, config_.server_name)) failed = true;
   AnswerDatabaseChange(reply, before);
 }

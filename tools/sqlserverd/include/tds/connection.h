@@ -49,6 +49,8 @@ class Connection {
   void SendLoginReply(const Login7& login);
   void Serve();
   void HandleBatch(const Message& message);
+  // One log line per error a batch answered, so that the server's log shows what its clients ran into.
+  void LogErrors(const engine::BatchResult& result) const;
   void HandleRpc(const Message& message);
   void ExecuteCall(const RpcCall& call, Reply& reply, bool& failed);
   void ExecuteStatement(const std::string& text, const std::vector<std::string>& names,
