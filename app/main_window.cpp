@@ -16,6 +16,7 @@ std::string UnhandledFailureText(std::string_view failure_text) {
 
 MainWindow::MainWindow(ui::Ui& ui, std::filesystem::path exe_dir)
     : ui_(ui),
+      run_lock_(ui),
       database_(ui, std::move(exe_dir)),
       runner_(database_.ADOConnection(), ui),
       primitives_(runner_, database_.CurrentCatalog()),
@@ -42,6 +43,13 @@ void MainWindow::FormActivate() {
 void MainWindow::acOKNeuExecute() {
   ui_.ProcessMessages();  // let the window paint itself before the first connection blocks it
   database_.pConn(db::kServerCatalog);
+  // Without a server connection the listing below fails as it always has; with one, a run already busy on
+  // the server keeps this one from changing anything.
+  if (database_.ADOConnectionMand().connected() &&
+      !run_lock_.Acquire(database_.ADOConnectionMand().connection_string(), database_.exe_dir())) {
+    run_failed_ = true;
+    return;
+  }
   UpgradeClientDatabases();
   UpdateAllTaxKeys();
   RefreshShortcuts();

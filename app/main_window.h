@@ -2,9 +2,10 @@
 // both connections and listings, the statement runner, the catalogue) and runs the upgrade once, at its first
 // activation.
 //
-// The run goes over every client database, then the tax-key pass and the shortcut refresh, shows the
-// completion message and closes the window. A failure that no step handles ends the run where it happens; the
-// activation shows it in the unhandled-failure box and leaves the window open and idle.
+// The run takes the server's run lock first (run_lock.h: a second upgrader on the same server is refused with
+// an error box and changes nothing), then goes over every client database, then the tax-key pass and the
+// shortcut refresh, shows the completion message and closes the window. A failure that no step handles ends the run
+// where it happens; the activation shows it in the unhandled-failure box and leaves the window open and idle.
 #ifndef CLUBIQA_APP_MAIN_WINDOW_H_
 #define CLUBIQA_APP_MAIN_WINDOW_H_
 
@@ -12,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/run_lock.h"
 #include "db/database_access.h"
 #include "schema/primitives.h"
 #include "schema/statement_runner.h"
@@ -58,6 +60,7 @@ class MainWindow {
   void RefreshShortcuts();
 
   ui::Ui& ui_;
+  RunLock run_lock_;  // held from the server connection to the end of the window
   db::DatabaseAccess database_;
   schema::StatementRunner runner_;
   schema::Primitives primitives_;

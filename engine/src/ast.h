@@ -331,7 +331,18 @@ enum class StmtKind : uint8_t {
   kCommit,
   kRollback,
   kPrint,
-  kEmpty,  // a lone ';'
+  kExecute,  // EXEC[UTE] [@status =] procedure [@param =] value [, ...]
+  kEmpty,    // a lone ';'
+};
+
+struct ExecuteStmt {
+  struct Argument {
+    std::string name;  // "@Resource" for a named argument; empty for a positional one
+    ExprPtr value;
+  };
+  std::string status_variable;  // the variable that receives the return status; empty when none
+  ObjectName procedure;
+  std::vector<Argument> arguments;
 };
 
 struct Stmt {
@@ -356,6 +367,7 @@ struct Stmt {
   std::unique_ptr<IfStmt> if_stmt;
   std::unique_ptr<BlockStmt> block;
   std::unique_ptr<PrintStmt> print;
+  std::unique_ptr<ExecuteStmt> execute;
 };
 
 struct Batch {

@@ -540,6 +540,29 @@ SqlError NoTransaction(bool commit) {
               ErrorScope::kStatement);
 }
 
+SqlError ProcedureNotFound(std::string_view name) {
+  return Make(2812, 16, 62, "Could not find stored procedure '" + std::string(name) + "'.", ErrorScope::kBatch);
+}
+
+SqlError ParameterNotSupplied(std::string_view procedure, std::string_view parameter) {
+  return Make(201, 16, 4,
+              "Procedure or function '" + std::string(procedure) + "' expects parameter '" + std::string(parameter) +
+                  "', which was not supplied.",
+              ErrorScope::kStatement);
+}
+
+SqlError AppLockNotHeld(std::string_view resource) {
+  return Make(1223, 16, 1,
+              "Cannot release the application lock (Database Principal: 'public', Resource: '" + std::string(resource) +
+                  "') because it is not currently held.",
+              ErrorScope::kStatement);
+}
+
+SqlError AppLockFileUnusable(std::string_view file) {
+  return Make(40000, 16, 1, "The application lock file '" + std::string(file) + "' cannot be opened.",
+              ErrorScope::kBatch);
+}
+
 SqlError NotSupported(std::string_view what) { return Make(40000, 16, 1, std::string(what), ErrorScope::kBatch); }
 
 // ---- Informational messages ---------------------------------------------------------------

@@ -100,7 +100,12 @@ SqlError DatabaseInUse(std::string_view name);       // 3702
 SqlError ServerUnusable(std::string_view detail);    // 2 (fatal): server directory missing/unusable
 SqlError DatabaseFileUnusable(std::string_view db, std::string_view detail);  // 5172 style, clear text
 SqlError NoTransaction(bool commit);                                          // 3902 / 3903
-SqlError NotSupported(std::string_view what);                                 // 40000 range: clear text, batch scope
+// Procedures.
+SqlError ProcedureNotFound(std::string_view name);                                      // 2812
+SqlError ParameterNotSupplied(std::string_view procedure, std::string_view parameter);  // 201
+SqlError AppLockNotHeld(std::string_view resource);                                     // 1223
+SqlError AppLockFileUnusable(std::string_view file);                                    // 40000 range, batch scope
+SqlError NotSupported(std::string_view what);  // 40000 range: clear text, batch scope
 
 // Informational message texts (severity 10).
 Message StatementTerminated();  // 3621

@@ -67,7 +67,7 @@ void ResultSink::Error(const SqlError& e, int line) {
 // ---- ExecContext ------------------------------------------------------------------------------
 
 ExecContext::ExecContext(Server& server, SessionOptions& options, ResultSink& sink)
-    : server_(server), options_(options), sink_(&sink) {}
+    : server_(server), options_(options), sink_(&sink), app_locks_(server.directory()) {}
 
 void ExecContext::SetDatabase(std::unique_ptr<Store> store) {
   // Keep the previous store open for three-part names; it is cheap and avoids reopening.
@@ -151,6 +151,7 @@ bool RunsOutsideTransaction(ast::StmtKind kind) {
     case ast::StmtKind::kCreateDatabase:
     case ast::StmtKind::kDropDatabase:
     case ast::StmtKind::kUse:
+    case ast::StmtKind::kExecute:  // application locks live beside the database files, not in them
     case ast::StmtKind::kEmpty:
       return true;
     default:
@@ -249,6 +250,10 @@ void ExecuteStatement(const ast::Stmt& stmt, ExecContext& ctx) {
     case K::kPrint:
       ExecPrint(*stmt.print, ctx);
       break;
+    case K::kExecute:
+      ExecExecute(*stmt.execute, ctx);
+      break;
+
     case K::kEmpty:
       break;
   }

@@ -15,6 +15,7 @@
 #include "ast.h"
 #include "engine/engine.h"
 #include "server.h"
+#include "storage/app_locks.h"
 #include "store.h"
 #include "values.h"
 
@@ -69,6 +70,9 @@ class ExecContext {
   // Closes this session's store of another database (before that database is dropped).
   void ForgetDatabase(std::string_view name);
 
+  // The application locks this session holds (sp_getapplock); they end with the session.
+  AppLocks& app_locks() { return app_locks_; }
+
   std::span<const Value> params;
   std::string_view batch_text;
   int statement_line = 1;
@@ -86,6 +90,7 @@ class ExecContext {
   ResultSink* sink_;
   std::unique_ptr<Store> db_;
   std::vector<std::unique_ptr<Store>> others_;
+  AppLocks app_locks_;
 };
 
 // ---- Dispatch (exec.cpp) ----------------------------------------------------------------------
@@ -104,6 +109,8 @@ void ExecInsert(const ast::InsertStmt& stmt, ExecContext& ctx);
 void ExecUpdate(const ast::UpdateStmt& stmt, ExecContext& ctx);
 void ExecDelete(const ast::DeleteStmt& stmt, ExecContext& ctx);
 void ExecTruncate(const ast::TruncateStmt& stmt, ExecContext& ctx);
+// EXEC of a system procedure (procedures.cpp).
+void ExecExecute(const ast::ExecuteStmt& stmt, ExecContext& ctx);
 // Runs a query and returns its rows (INSERT ... SELECT, views, CREATE VIEW column discovery).
 ResultSet RunQuery(const ast::SelectStmt& stmt, ExecContext& ctx);
 // Evaluates an expression that references no table columns (DEFAULT, PRINT, TOP, IF conditions

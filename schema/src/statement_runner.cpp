@@ -6,6 +6,7 @@
 
 #include "db/error.h"
 #include "schema/script_batches.h"
+#include "schema/transaction_group.h"
 
 namespace schema {
 
@@ -62,38 +63,46 @@ void StatementRunner::BatchText(std::string_view text, FailureClass failure_clas
 // A guarded batch reports its failure by class and never lets it leave: the caller always goes on. A batch
 // handed kUnguarded by mistake passes its failure on rather than dropping it unseen.
 void StatementRunner::RunLines(FailureClass failure_class) {
-  try {
-    qry_upd_.ExecuteLines(qry_upd_lines_);
-  } catch (const db::Error& e) {
-    if (failure_class == FailureClass::kUnguarded) throw;
-    Report(failure_class, e.what());
-  }
+  std::string text;
+  for (const std::string& line : qry_upd_lines_) text.append(line).append("\r\n");
+  qry_upd_.set_text(std::move(text));
+  Send(qry_upd_, failure_class);
 }
 
 bool StatementRunner::Direct(std::initializer_list<std::string_view> pieces, FailureClass failure_class) {
   std::string text;
   for (std::string_view piece : pieces) text += piece;
   qry_exec_.set_text(std::move(text));
-  if (failure_class == FailureClass::kUnguarded) {
-    qry_exec_.Execute();
-    return true;
-  }
+  return Send(qry_exec_, failure_class);
+}
+
+// Every statement that changes something goes through here, so that an open transaction group sees it: the
+// group begins its transaction before the first one, keeps the text of each that succeeded, and after a
+// guarded failure makes sure that the rest of the group still runs inside the transaction (transaction_group.h).
+// The failure is shown before that, so that the box appears exactly where it did without the group.
+bool StatementRunner::Send(db::Command& command, FailureClass failure_class) {
+  if (group_ != nullptr) group_->BeforeStatement();
   try {
-    qry_exec_.Execute();
-    return true;
+    command.Execute();
   } catch (const db::Error& e) {
+    if (failure_class == FailureClass::kUnguarded) throw;
     Report(failure_class, e.what());
+    if (group_ != nullptr) group_->AfterFailure();
     return false;
   }
+  if (group_ != nullptr) group_->AfterSuccess(command.text());
+  return true;
 }
 
 bool StatementRunner::CreateTableIfMissing(std::string_view table, const std::vector<Lines>& statements,
                                            FailureClass failure_class) {
+  TransactionGroup group(*this);
   const bool missing = !Exists(table);
   qry_sel_.Close();  // the statements do not need the probe's rows; closed now it stays closed on any way out
   if (missing) {
     for (const Lines& statement : statements) Batch(statement, failure_class);
   }
+  group.Commit();
   return missing;
 }
 

@@ -234,13 +234,13 @@ std::string Probed(std::string_view table) {
   return "SELECT * FROM sysobjects WHERE name='" + std::string(table) + "'\n";
 }
 
-// The probe, create and key statements of a template that was missing.
+// The probe, then the create and key statements of a template that was missing, in one transaction.
 std::string Created(std::string_view table, int create_lines, std::string_view key_first, std::string_view key_second) {
   std::string name(table);
-  return Probed(table) + "CREATE TABLE dbo." + name + " ( [" + std::to_string(create_lines) + " lines]\n" +
-         "ALTER TABLE [dbo].[" + name + "]  ADD CONSTRAINT [PK_" + name + "] PRIMARY KEY CLUSTERED (\\r\\n[" +
-         std::string(key_first) + "] ASC,\\r\\n[" + std::string(key_second) +
-         "] ASC\\r\\n)WITH (IGNORE_DUP_KEY = OFF) ON [PRIMARY]\\r\\n\n";
+  return Probed(table) + "BEGIN TRANSACTION\n" + "CREATE TABLE dbo." + name + " ( [" + std::to_string(create_lines) +
+         " lines]\n" + "ALTER TABLE [dbo].[" + name + "]  ADD CONSTRAINT [PK_" + name +
+         "] PRIMARY KEY CLUSTERED (\\r\\n[" + std::string(key_first) + "] ASC,\\r\\n[" + std::string(key_second) +
+         "] ASC\\r\\n)WITH (IGNORE_DUP_KEY = OFF) ON [PRIMARY]\\r\\n\n" + "COMMIT TRANSACTION\n";
 }
 std::string ChartCreated(std::string_view table) { return Created(table, 108, "BUCHJAHR", "KONTONR"); }
 std::string TaxKeyCreated(std::string_view table) { return Created(table, 10, "STEUERSCHL", "LfdNr"); }
@@ -412,9 +412,9 @@ TEST_F(StageBTest, AFirstRunCreatesEveryTemplateWithItsKeyThenTheIndexesAndFills
 
 TEST_F(StageBTest, TheCreateStatementsTravelLineForLine) {
   RunStage();
-  ASSERT_EQ(sent_.size(), 14u * 3 + 6 + 2);
-  EXPECT_EQ(sent_[1].sql, AsBatch(kB1Create));
-  EXPECT_EQ(sent_[13 * 3 + 1].sql, AsBatch(kB14Create));
+  ASSERT_EQ(sent_.size(), 14u * 5 + 6 + 2);  // probe, BEGIN, create, key, COMMIT per template
+  EXPECT_EQ(sent_[2].sql, AsBatch(kB1Create));
+  EXPECT_EQ(sent_[13 * 5 + 2].sql, AsBatch(kB14Create));
   EXPECT_EQ(LinesOf(kB1Create).size(), 108u);
   EXPECT_EQ(LinesOf(kB14Create).size(), 10u);
 }
@@ -478,7 +478,7 @@ TEST_F(StageBTest, OnlyAMissingTemplateIsCreated) {
     expected += table == "F5DatSonstiger" ? TaxKeyCreated(table) : Probed(table);
   }
   EXPECT_EQ(SentLog(), expected + std::string(kIndexesProbed) + std::string(kUpdates));
-  EXPECT_EQ(sent_[13 + 1].sql, AsBatch(kB14Create));
+  EXPECT_EQ(sent_[13 + 2].sql, AsBatch(kB14Create));
   EXPECT_EQ(Keys({"F5DatSonstiger"}), "F5DatSonstiger:PK_F5DatSonstiger\nPK_F5DatSonstiger 1 2\n");
   EXPECT_EQ(progress_before_.size(), 14u);
 }
@@ -486,8 +486,8 @@ TEST_F(StageBTest, OnlyAMissingTemplateIsCreated) {
 TEST_F(StageBTest, ATemplateThatExistsWithoutItsKeyIsLeftAsItIs) {
   Setup("CREATE TABLE dbo.F5KontSonstiger (BUCHJAHR smallint NOT NULL, KONTONR int NOT NULL)");
   RunStage();
-  EXPECT_EQ(sent_[6 * 3].sql, "SELECT * FROM sysobjects WHERE name='F5KontSonstiger'");
-  EXPECT_EQ(sent_[6 * 3 + 1].sql, "SELECT * FROM sysobjects WHERE name='F5DatMonosportverein'");
+  EXPECT_EQ(sent_[6 * 5].sql, "SELECT * FROM sysobjects WHERE name='F5KontSonstiger'");
+  EXPECT_EQ(sent_[6 * 5 + 1].sql, "SELECT * FROM sysobjects WHERE name='F5DatMonosportverein'");
   EXPECT_EQ(Keys({"F5KontSonstiger"}), "F5KontSonstiger:");
   EXPECT_EQ(Columns("F5KontSonstiger"), "BUCHJAHR smallint NOT NULL\nKONTONR int NOT NULL\n");
 }

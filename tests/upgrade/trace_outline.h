@@ -26,6 +26,10 @@ namespace upgrade_test {
 // What kind of statement a traced batch was: the stages' patterns are told apart by their texts alone. Script
 // batches end in a bare LF, guarded batches in CR LF, direct commands in neither.
 inline std::string KindOf(std::string_view sql) {
+  if (sql == "BEGIN TRANSACTION" || sql == "COMMIT TRANSACTION" || sql.starts_with("IF @@TRANCOUNT") ||
+      sql.starts_with("SELECT @@TRANCOUNT")) {
+    return "transaction";
+  }
   if (sql.starts_with("SELECT * FROM Information_Schema.Columns")) return "column probe";
   if (sql.starts_with("SELECT * FROM sysobjects WHERE name='")) return "existence probe";
   if (sql.starts_with("SELECT ")) return "data probe";

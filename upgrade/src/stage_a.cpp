@@ -2,10 +2,11 @@
 //
 // The first stage of the catalogue. Its one-time conversion of the tax-key table hangs on the column
 // F5Dat.Klasse: the key rebuild and the code conversion run only in the pass that adds that column. The
-// profit-and-loss keys are reseeded whenever their last row ('VII') is missing, so an interrupted seeding
-// is completed by the next pass. Names and statement texts are sent exactly as the client schema spells
-// them (mixed case, trailing blanks, double blanks): the server's case-insensitive collation and its
-// trimming of trailing blanks in names make them meet the existing objects.
+// profit-and-loss keys are reseeded whenever their last row ('VII') is missing. Each table created if
+// missing, the conversion and the seeding take effect as a whole or not at all (schema::TransactionGroup), so a
+// pass cut off in the middle of one leaves nothing that the next pass's probe would take for done. Names and statement
+// texts are sent exactly as the client schema spells them (mixed case, trailing blanks, double blanks): the server's
+// case-insensitive collation and its trimming of trailing blanks in names make them meet the existing objects.
 #include <array>
 #include <string_view>
 
@@ -137,17 +138,21 @@ void RunStageA(const Stage& stage) {
   primitives.AddField("Interes1", "Datum", "datetime", "", "Null");
 
   // A14: the tax-key table gets a class and a server-numbered running number, its key is rebuilt on tax key
-  // and running number, and its old codes are converted. Only in the pass that adds Klasse: the statements
-  // are unguarded, and when one fails the pass ends with Klasse already there, so no later pass retries.
+  // and running number, and its old codes are converted. Only in the pass that adds Klasse, and together with
+  // it: when an unguarded statement fails or the run is cut off, Klasse goes too, and the next pass retries.
   stage.Progress();
-  primitives.AddField("F5Dat", "Klasse", "char", "(1)", "Null");
-  if (primitives.ColumnAdded()) {
-    primitives.AddField("F5DAT", "LfdNr", "INT", "IDENTITY (1,1)", "NOT NULL");
-    runner.Direct("Alter Table F5DAT Drop Constraint PK_F5DAT", FailureClass::kUnguarded);
-    runner.Direct({"ALTER TABLE [dbo].[F5DAT] WITH NOCHECK ADD ", " CONSTRAINT [PK_F5DAT] PRIMARY KEY  CLUSTERED ",
-                   "([STEUERSCHL],[LfdNr])  ON [PRIMARY] "},
-                  FailureClass::kUnguarded);
-    ConvertF5DatTaxKeys(stage);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("F5Dat", "Klasse", "char", "(1)", "Null");
+    if (primitives.ColumnAdded()) {
+      primitives.AddField("F5DAT", "LfdNr", "INT", "IDENTITY (1,1)", "NOT NULL");
+      runner.Direct("Alter Table F5DAT Drop Constraint PK_F5DAT", FailureClass::kUnguarded);
+      runner.Direct({"ALTER TABLE [dbo].[F5DAT] WITH NOCHECK ADD ", " CONSTRAINT [PK_F5DAT] PRIMARY KEY  CLUSTERED ",
+                     "([STEUERSCHL],[LfdNr])  ON [PRIMARY] "},
+                    FailureClass::kUnguarded);
+      ConvertF5DatTaxKeys(stage);
+    }
+    conversion.Commit();
   }
 
   // A15: old codes of the chart of accounts, on every pass; once none is left the updates change nothing.
@@ -177,12 +182,16 @@ void RunStageA(const Stage& stage) {
                        "([RimNr],[Kennz]) ON [PRIMARY]"},
                   });
 
-  // A19: the keys are seeded afresh until the last of them is there.
-  if (runner.Probe("SELECT * FROM GuVKennz WHERE RimNr='VII'").record_count() == 0) {
-    runner.Batch({"DELETE FROM  dbo.GuVKennz"}, FailureClass::kWarning);
-    for (std::string_view values : kGuVKennzValues) {
-      runner.Batch({"INSERT INTO GuVKennz (RimNr, Kennz, Bezeichnung)", std::string(values)}, FailureClass::kWarning);
+  // A19: the keys are seeded afresh until the last of them is there, all of them or none.
+  {
+    schema::TransactionGroup seeding(runner);
+    if (runner.Probe("SELECT * FROM GuVKennz WHERE RimNr='VII'").record_count() == 0) {
+      runner.Batch({"DELETE FROM  dbo.GuVKennz"}, FailureClass::kWarning);
+      for (std::string_view values : kGuVKennzValues) {
+        runner.Batch({"INSERT INTO GuVKennz (RimNr, Kennz, Bezeichnung)", std::string(values)}, FailureClass::kWarning);
+      }
     }
+    seeding.Commit();
   }
 
   // A20: numbered detail lines of the profit-and-loss keys, updated and deleted with their key.

@@ -80,14 +80,17 @@ std::string DatumVonExpression() {
 }
 
 void CreateRegionalConfederations(const Stage& stage) {
+  schema::TransactionGroup group(stage.runner);  // the table with its entries, or nothing
   const bool created = stage.runner.CreateTableIfMissing(
       "tblLSB", {CreateTableLines(
                      "tblLSB", {{"Kennung", "varchar (50)", "NOT NULL"}, {"Bezeichnung", "varchar (50)", "NOT NULL"}}),
                  PrimaryKeyLines("tblLSB", "Kennung")});
   // Only in the run that creates the table, whatever its create and key batches reported: a table that exists
   // keeps what it holds, also when that is nothing.
-  if (!created) return;
-  for (const auto& [code, name] : kRegionalConfederations) stage.runner.AddLsbEntry(code, name);
+  if (created) {
+    for (const auto& [code, name] : kRegionalConfederations) stage.runner.AddLsbEntry(code, name);
+  }
+  group.Commit();
 }
 
 void CreateFeeAssistantLog(const Stage& stage) {
@@ -191,8 +194,12 @@ void RunStageC(const Stage& stage) {
   runner.Batch({"UPDATE F5bew4 SET DIALOG_STAP='B' WHERE DIALOG_STAP='K'"}, FailureClass::kWarning);
 
   // C3: automatic data backup stays on for existing clubs.
-  primitives.AddField("PASS", "AutoDatSichDeaktiv", "char", "(1)", "NULL");
-  if (primitives.ColumnAdded()) runner.Direct("UPDATE PASS SET AutoDatSichDeaktiv='N'", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("PASS", "AutoDatSichDeaktiv", "char", "(1)", "NULL");
+    if (primitives.ColumnAdded()) runner.Direct("UPDATE PASS SET AutoDatSichDeaktiv='N'", FailureClass::kUnguarded);
+    conversion.Commit();
+  }
 
   // C4, C5: budget of receipts and costs of a cost centre.
   primitives.AddField("F6KOST", "EtatE", "numeric", "(18,8)", "Null");
@@ -202,11 +209,15 @@ void RunStageC(const Stage& stage) {
   // C6, C7: receipts and expenses of the profit-and-loss lines, filled from their letter in the run that adds
   // the column (the progress step between the two leaves ColumnAdded alone).
   stage.Progress();
-  primitives.AddField("GuVKennzD", "EA", "char", "(1)", "Null");
-  stage.Progress();
-  if (primitives.ColumnAdded()) {
-    runner.Direct("UPDATE GuVKennzD SET EA='E' WHERE Kennz='A'", FailureClass::kUnguarded);
-    runner.Direct("UPDATE GuVKennzD SET EA='A' WHERE Kennz='B'", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("GuVKennzD", "EA", "char", "(1)", "Null");
+    stage.Progress();
+    if (primitives.ColumnAdded()) {
+      runner.Direct("UPDATE GuVKennzD SET EA='E' WHERE Kennz='A'", FailureClass::kUnguarded);
+      runner.Direct("UPDATE GuVKennzD SET EA='A' WHERE Kennz='B'", FailureClass::kUnguarded);
+    }
+    conversion.Commit();
   }
 
   // C8: booking texts in upper case get their mixed-case form.
@@ -218,9 +229,14 @@ void RunStageC(const Stage& stage) {
   // C9: the area code moves in front of the first telephone number (the doubled operator is a concatenation
   // followed by a unary plus). The merge is one statement, so it takes effect for every address or for none:
   // when it fails (a merged number longer than Telefon1 allows) the area codes are kept rather than cleared,
-  // and the next run tries again.
-  if (runner.Direct("UPDATE Adresse SET Telefon1=ISNULL(Vorwahl,'')+ + ISNULL(Telefon1,'')", FailureClass::kSilent)) {
-    runner.Direct("UPDATE Adresse SET Vorwahl=NULL", FailureClass::kUnguarded);
+  // and the next run tries again. Merge and clearing go together, so that a run cut off between them does not
+  // leave the area codes to be merged a second time.
+  {
+    schema::TransactionGroup merge(runner);
+    if (runner.Direct("UPDATE Adresse SET Telefon1=ISNULL(Vorwahl,'')+ + ISNULL(Telefon1,'')", FailureClass::kSilent)) {
+      runner.Direct("UPDATE Adresse SET Vorwahl=NULL", FailureClass::kUnguarded);
+    }
+    merge.Commit();
   }
 
   // C10, C11: the chart-of-accounts and tax-key templates, dropped and re-created with their rows.
@@ -252,10 +268,14 @@ void RunStageC(const Stage& stage) {
   // 12 seconds).
   const std::string DatumVonExpr = DatumVonExpression();
   primitives.AddField("W_Vorl", "DatumVon", "datetime", "", "NULL");
-  primitives.AddField("W_Vorl", "DatumBis", "datetime", "", "NULL");
-  if (primitives.ColumnAdded()) {
-    runner.Direct({"UPDATE W_Vorl SET DatumVon=", DatumVonExpr}, FailureClass::kUnguarded);
-    runner.Direct("UPDATE W_Vorl SET DatumBis=DatumVon+0.03", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("W_Vorl", "DatumBis", "datetime", "", "NULL");
+    if (primitives.ColumnAdded()) {
+      runner.Direct({"UPDATE W_Vorl SET DatumVon=", DatumVonExpr}, FailureClass::kUnguarded);
+      runner.Direct("UPDATE W_Vorl SET DatumBis=DatumVon+0.03", FailureClass::kUnguarded);
+    }
+    conversion.Commit();
   }
 
   // C16: cost centre of an account.
@@ -279,8 +299,12 @@ void RunStageC(const Stage& stage) {
   runner.SQLExec(blocks.MemoSport);
 
   // C23: cost accounting in the bookkeeping, off for existing clubs.
-  primitives.AddField("mandstam", "FibuKost", "char", "(1)", "NULL");
-  if (primitives.ColumnAdded()) runner.Direct("UPDATE mandstam SET FibuKost='N'", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("mandstam", "FibuKost", "char", "(1)", "NULL");
+    if (primitives.ColumnAdded()) runner.Direct("UPDATE mandstam SET FibuKost='N'", FailureClass::kUnguarded);
+    conversion.Commit();
+  }
 
   // C24: the third telephone number widened in every address table.
   runner.Direct("ALTER TABLE dbo.Adresse ALTER COLUMN Telefon3 varchar(240) Null", FailureClass::kUnguarded);
@@ -290,8 +314,12 @@ void RunStageC(const Stage& stage) {
 
   // C25, C26: date of the mandate signature; the SEPA first-debit flag, off for existing members.
   primitives.AddField("Adresse", "DtOfSgntr", "datetime", "", "Null");
-  primitives.AddField("Adresse", "SEPA_FE", "char", "(1)", "Null");
-  if (primitives.ColumnAdded()) runner.Direct("UPDATE Adresse SET SEPA_FE='N'", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("Adresse", "SEPA_FE", "char", "(1)", "Null");
+    if (primitives.ColumnAdded()) runner.Direct("UPDATE Adresse SET SEPA_FE='N'", FailureClass::kUnguarded);
+    conversion.Commit();
+  }
 
   // C27, C28: creditor identifier (the name's trailing blank is dropped by the server) and the club's first
   // IBAN and BIC.

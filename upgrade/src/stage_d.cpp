@@ -307,8 +307,13 @@ void RunStageD(const Stage& stage) {
   schema::StatementRunner& runner = stage.runner;
   schema::Primitives& primitives = stage.primitives;
 
-  // D1: the club's bank accounts, copied from the master data in the run that creates the table.
-  if (CreateClubAccounts(stage)) CopyClubAccounts(stage, Copy::kFirst);
+  // D1: the club's bank accounts, copied from the master data in the run that creates the table, together
+  // with it.
+  {
+    schema::TransactionGroup group(runner);
+    if (CreateClubAccounts(stage)) CopyClubAccounts(stage, Copy::kFirst);
+    group.Commit();
+  }
 
   // D2: bank account of a direct debit.
   stage.Progress();
@@ -321,10 +326,14 @@ void RunStageD(const Stage& stage) {
 
   // D4: leading zeros of bank accounts, off for existing clubs; account 3220 takes donations.
   stage.Progress();
-  primitives.AddField("Mandstam", "BankKontoFuerendeNull", "char", "(1)", "Null");
-  if (primitives.ColumnAdded()) {
-    runner.Direct("UPDATE Mandstam SET BankKontoFuerendeNull='N'", FailureClass::kUnguarded);
-    runner.Direct("UPDATE F5kont SET Spende='J' WHERE KONTONR=3220", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("Mandstam", "BankKontoFuerendeNull", "char", "(1)", "Null");
+    if (primitives.ColumnAdded()) {
+      runner.Direct("UPDATE Mandstam SET BankKontoFuerendeNull='N'", FailureClass::kUnguarded);
+      runner.Direct("UPDATE F5kont SET Spende='J' WHERE KONTONR=3220", FailureClass::kUnguarded);
+    }
+    conversion.Commit();
   }
 
   // D5: account transactions that are direct debits.
@@ -332,10 +341,18 @@ void RunStageD(const Stage& stage) {
 
   // D6, D7: waiver flags of the donation batches, off for existing entries.
   stage.Progress();
-  primitives.AddField("F5BW4SGA", "Verzicht", "char", "(1)", "NULL");
-  if (primitives.ColumnAdded()) runner.Direct("UPDATE F5BW4SGA SET Verzicht='N'", FailureClass::kUnguarded);
-  primitives.AddField("F5BEW4SG", "Verzicht", "char", "(1)", "NULL");
-  if (primitives.ColumnAdded()) runner.Direct("UPDATE F5BEW4SG SET Verzicht='N'", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("F5BW4SGA", "Verzicht", "char", "(1)", "NULL");
+    if (primitives.ColumnAdded()) runner.Direct("UPDATE F5BW4SGA SET Verzicht='N'", FailureClass::kUnguarded);
+    conversion.Commit();
+  }
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("F5BEW4SG", "Verzicht", "char", "(1)", "NULL");
+    if (primitives.ColumnAdded()) runner.Direct("UPDATE F5BEW4SG SET Verzicht='N'", FailureClass::kUnguarded);
+    conversion.Commit();
+  }
 
   // D8: waiver column of the list views.
   primitives.AddField("F5Sicht", "Verzicht_G", "char", "(1)", "NULL");
@@ -345,8 +362,12 @@ void RunStageD(const Stage& stage) {
   CreateHelpTopics(stage);
 
   // D10: users' help changes, off for existing users.
-  primitives.AddField("PASS", "HelpAend", "char", "(1)", "NULL");
-  if (primitives.ColumnAdded()) runner.Batch({"UPDATE PASS SET HelpAend='N'"}, FailureClass::kError);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("PASS", "HelpAend", "char", "(1)", "NULL");
+    if (primitives.ColumnAdded()) runner.Batch({"UPDATE PASS SET HelpAend='N'"}, FailureClass::kError);
+    conversion.Commit();
+  }
 
   // D11, D12: the help groups, replaced on every run; a failing insert does not stop the next.
   CreateHelpGroups(stage);
@@ -382,11 +403,15 @@ void RunStageD(const Stage& stage) {
   primitives.AddField("MgKontoUms", "IBAN", "varchar", "(30)", "NULL");
   primitives.AddField("MgKontoUms", "BIC", "varchar", "(30)", "NULL");
   primitives.AddField("MandKonten", "IBAN", "varchar", "(30)", "NULL");
-  primitives.AddField("MandKonten", "BIC", "varchar", "(30)", "NULL");
 
-  // D18: in the run that adds MandKonten.BIC, the club's accounts are copied again with online flag, IBAN and
-  // BIC, replacing every row the table held.
-  if (primitives.ColumnAdded()) CopyClubAccounts(stage, Copy::kSecond);
+  // D18: in the run that adds MandKonten.BIC, and together with it, the club's accounts are copied again with
+  // online flag, IBAN and BIC, replacing every row the table held.
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("MandKonten", "BIC", "varchar", "(30)", "NULL");
+    if (primitives.ColumnAdded()) CopyClubAccounts(stage, Copy::kSecond);
+    conversion.Commit();
+  }
 
   // D19, D20: the SEPA log and its entries.
   CreateSepaLog(stage);
@@ -396,10 +421,18 @@ void RunStageD(const Stage& stage) {
   for (std::string_view column : {"IBAN", "BIC", "Auft_IBAN", "Auft_BIC"}) {
     primitives.AddField("MgUeberwVorl", column, "varchar", "(30)", "NULL");
   }
-  primitives.AddField("MgUeberwVorl", "SEPA", "char", "(1)", "NULL");
-  if (primitives.ColumnAdded()) runner.Batch({"UPDATE MgUeberwVorl SET SEPA='N'"}, FailureClass::kError);
-  primitives.AddField("MgUeberw", "SEPA", "char", "(1)", "NULL");
-  if (primitives.ColumnAdded()) runner.Batch({"UPDATE MgUeberw SET SEPA='N'"}, FailureClass::kError);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("MgUeberwVorl", "SEPA", "char", "(1)", "NULL");
+    if (primitives.ColumnAdded()) runner.Batch({"UPDATE MgUeberwVorl SET SEPA='N'"}, FailureClass::kError);
+    conversion.Commit();
+  }
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("MgUeberw", "SEPA", "char", "(1)", "NULL");
+    if (primitives.ColumnAdded()) runner.Batch({"UPDATE MgUeberw SET SEPA='N'"}, FailureClass::kError);
+    conversion.Commit();
+  }
 
   // D23: accounts registered for online banking.
   CreateOnlineRegistrations(stage);
@@ -409,8 +442,12 @@ void RunStageD(const Stage& stage) {
   for (const DirectoryColumn& column : kBankDirectoryColumns) {
     primitives.AddField("d_blz", column.name, column.type, column.size, "Null");
   }
-  primitives.AddField("d_blz", "ID", "integer", "identity", "NOT NULL");
-  if (primitives.ColumnAdded()) RebuildBankDirectory(stage);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("d_blz", "ID", "integer", "identity", "NOT NULL");
+    if (primitives.ColumnAdded()) RebuildBankDirectory(stage);
+    conversion.Commit();
+  }
 
   // D26: the club's certificate and tax-office PIN.
   primitives.AddField("mandstam", "Zertifikat", "VARCHAR", "(250)", "Null");

@@ -56,15 +56,16 @@ void CreateDsaLogin(const Stage& stage) {
 
 // The seed goes only into the table this run created: a list that exists keeps what the club made of it.
 void CreateDsaFederations(const Stage& stage) {
+  schema::TransactionGroup group(stage.runner);  // the list with its seed, or nothing
   const bool created = stage.runner.CreateTableIfMissing(
       "DSAFachverband",
       {CreateTableLinesAfter("CREATE TABLE DSAFachverband (",
                              {{"Nr", "VARCHAR (3)", "NOT NULL"}, {"Bezeichnung", "VARCHAR (200)", "NOT NULL"}}),
        PrimaryKeyLines("DSAFachverband", "Nr")});
-  if (!created) return;
   // The whole block is one entry of the line list: its CR LF line ends, those inside the quoted names
   // included, reach the server as they are.
-  stage.runner.Batch({stage.blocks.MemoDSAFach}, FailureClass::kWarning);
+  if (created) stage.runner.Batch({stage.blocks.MemoDSAFach}, FailureClass::kWarning);
+  group.Commit();
 }
 
 void CreateDsaExport(const Stage& stage) {
@@ -218,12 +219,20 @@ void RunStageE(const Stage& stage, Mandates& mandates) {
   CreateDsaExport(stage);
 
   // E6: the run that adds Landname cleans the federation names (on a fresh database, the run that seeded them).
-  primitives.AddField("tblDSAExport", "Landname", "varchar", "(30)", "Null");
-  if (primitives.ColumnAdded()) CleanDsaFederationNames(stage);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("tblDSAExport", "Landname", "varchar", "(30)", "Null");
+    if (primitives.ColumnAdded()) CleanDsaFederationNames(stage);
+    conversion.Commit();
+  }
 
   // E7, E8: card data are kept per address from now on; what was there before is dropped.
-  primitives.AddField("tblDSA7", "AdrNr", "int", "", "Null");
-  if (primitives.ColumnAdded()) runner.Direct("DELETE FROM tblDSA7", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("tblDSA7", "AdrNr", "int", "", "Null");
+    if (primitives.ColumnAdded()) runner.Direct("DELETE FROM tblDSA7", FailureClass::kUnguarded);
+    conversion.Commit();
+  }
   primitives.AddIndex("tblDSA7", "IX_tblDSA7_AdrNr", "AdrNr");
 
   // E9 to E11, on every run: fee type names from the fee types (NULL where the type is unknown), on
@@ -235,39 +244,60 @@ void RunStageE(const Stage& stage, Mandates& mandates) {
                 FailureClass::kUnguarded);
 
   // E12: DSA fields of members; the flags start as 'N' for everyone in the run that adds DSABeantragt.
-  AddColumns(stage, {{"Adresse", "DSAVerband", "varchar", "(250)", "Null"},
-                     {"Adresse", "DSASportArt", "varchar", "(3)", "Null"},
-                     {"Adresse", "DSA_SMK", "char", "(1)", "Null"},
-                     {"Adresse", "DSA_SVK", "char", "(1)", "Null"},
-                     {"Adresse", "DSABeantragt", "char", "(1)", "Null"}});
-  if (primitives.ColumnAdded()) {
-    runner.Direct("UPDATE Adresse SET DSA_SMK='N', DSA_SVK='N', DSABeantragt='N'", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    AddColumns(stage, {{"Adresse", "DSAVerband", "varchar", "(250)", "Null"},
+                       {"Adresse", "DSASportArt", "varchar", "(3)", "Null"},
+                       {"Adresse", "DSA_SMK", "char", "(1)", "Null"},
+                       {"Adresse", "DSA_SVK", "char", "(1)", "Null"},
+                       {"Adresse", "DSABeantragt", "char", "(1)", "Null"}});
+    if (primitives.ColumnAdded()) {
+      runner.Direct("UPDATE Adresse SET DSA_SMK='N', DSA_SVK='N', DSABeantragt='N'", FailureClass::kUnguarded);
+    }
+    conversion.Commit();
   }
 
   // E13: clubs without online accounts.
-  primitives.AddField("Mandstam", "VereinOhneOnlKonten", "char", "(1)", "Null");
-  if (primitives.ColumnAdded()) runner.Direct("UPDATE Mandstam SET VereinOhneOnlKonten='N'", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("Mandstam", "VereinOhneOnlKonten", "char", "(1)", "Null");
+    if (primitives.ColumnAdded())
+      runner.Direct("UPDATE Mandstam SET VereinOhneOnlKonten='N'", FailureClass::kUnguarded);
+    conversion.Commit();
+  }
 
   // E14 to E16: mandates, the flag of a collection mandate, mandate versions.
   CreateMandates(stage);
-  primitives.AddField("Adresse", "EinzugLastMandLiegtVor", "char", "(1)", "Null");
-  if (primitives.ColumnAdded()) {
-    runner.Direct("UPDATE Adresse SET EinzugLastMandLiegtVor='N'", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("Adresse", "EinzugLastMandLiegtVor", "char", "(1)", "Null");
+    if (primitives.ColumnAdded()) {
+      runner.Direct("UPDATE Adresse SET EinzugLastMandLiegtVor='N'", FailureClass::kUnguarded);
+    }
+    conversion.Commit();
   }
   CreateMandateVersions(stage);
 
   // E17: pre-notification of fee contracts.
-  primitives.AddField("MgVert", "Prenotifikation", "char", "(1)", "Null");
-  if (primitives.ColumnAdded()) runner.Direct("UPDATE MgVert SET Prenotifikation='N'", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("MgVert", "Prenotifikation", "char", "(1)", "Null");
+    if (primitives.ColumnAdded()) runner.Direct("UPDATE MgVert SET Prenotifikation='N'", FailureClass::kUnguarded);
+    conversion.Commit();
+  }
 
   // E18, E19: the alternative account holder (KIH) on contracts, filled once from the paying address, and on
   // members.
-  AddColumns(stage, {{"MgVert", "AbwKontoInh", "varchar", "(50)", "Null"},
-                     {"MgVert", "StrasseKIH", "varchar", "(40)", "Null"},
-                     {"MgVert", "PlzKIH", "varchar", "(15)", "Null"},
-                     {"MgVert", "OrtKIH", "varchar", "(40)", "Null"},
-                     {"MgVert", "EmailKIH", "varchar", "(240)", "Null"}});
-  if (primitives.ColumnAdded()) FillAccountHolderAddresses(stage);
+  {
+    schema::TransactionGroup conversion(runner);
+    AddColumns(stage, {{"MgVert", "AbwKontoInh", "varchar", "(50)", "Null"},
+                       {"MgVert", "StrasseKIH", "varchar", "(40)", "Null"},
+                       {"MgVert", "PlzKIH", "varchar", "(15)", "Null"},
+                       {"MgVert", "OrtKIH", "varchar", "(40)", "Null"},
+                       {"MgVert", "EmailKIH", "varchar", "(240)", "Null"}});
+    if (primitives.ColumnAdded()) FillAccountHolderAddresses(stage);
+    conversion.Commit();
+  }
   AddColumns(stage, {{"Adresse", "StrasseKIH", "varchar", "(40)", "Null"},
                      {"Adresse", "PlzKIH", "varchar", "(15)", "Null"},
                      {"Adresse", "OrtKIH", "varchar", "(40)", "Null"},
@@ -275,10 +305,14 @@ void RunStageE(const Stage& stage, Mandates& mandates) {
 
   // E20: nothing writes mRef; its addition marks the one run that computes every member's mandate reference
   // (address number directly followed by member number; NULL where the member number is NULL).
-  primitives.AddField("EINST", "mRef", "char", "(1)", "Null");
-  if (primitives.ColumnAdded()) {
-    runner.Direct("UPDATE Adresse SET mandatsrefenz=CAST(AdrNr as varchar)+CAST(MitglNr as varchar)",
-                  FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("EINST", "mRef", "char", "(1)", "Null");
+    if (primitives.ColumnAdded()) {
+      runner.Direct("UPDATE Adresse SET mandatsrefenz=CAST(AdrNr as varchar)+CAST(MitglNr as varchar)",
+                    FailureClass::kUnguarded);
+    }
+    conversion.Commit();
   }
 
   // E21, E22: mandate data on receivables, debits and invoices; reasons of returned debits, without rows.
@@ -288,17 +322,26 @@ void RunStageE(const Stage& stage, Mandates& mandates) {
                                                 PrimaryKeyLines("RuckLastGrund", "Kennung")});
 
   // E23: every direct-debit payer has a collection mandate, marked once when AdrSepa gets GueltigAb.
-  primitives.AddField("adrsepa", "GueltigAb", "datetime", "", "Null");
-  if (primitives.ColumnAdded()) {
-    runner.Direct("UPDATE Adresse SET EinzugLastMandLiegtVor='J' WHERE Zahlungsart='L'", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("adrsepa", "GueltigAb", "datetime", "", "Null");
+    if (primitives.ColumnAdded()) {
+      runner.Direct("UPDATE Adresse SET EinzugLastMandLiegtVor='J' WHERE Zahlungsart='L'", FailureClass::kUnguarded);
+    }
+    conversion.Commit();
   }
 
   // E24, E25: SEPA files and lead days; the SEPA indicator of debits, set once from their SEPA file.
   AddSepaFileColumns(stage);
-  primitives.AddField("MgLast", "IndSepa", "char", "(1)", "NULL");
-  if (primitives.ColumnAdded()) {
-    runner.Direct("UPDATE MgLast SET IndSepa='J' WHERE SEPAXML IS NOT NULL AND SEPAXML<>''", FailureClass::kUnguarded);
-    runner.Direct("UPDATE MgLast SET IndSepa='N' WHERE IndSepa IS NULL", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("MgLast", "IndSepa", "char", "(1)", "NULL");
+    if (primitives.ColumnAdded()) {
+      runner.Direct("UPDATE MgLast SET IndSepa='J' WHERE SEPAXML IS NOT NULL AND SEPAXML<>''",
+                    FailureClass::kUnguarded);
+      runner.Direct("UPDATE MgLast SET IndSepa='N' WHERE IndSepa IS NULL", FailureClass::kUnguarded);
+    }
+    conversion.Commit();
   }
 
   // E26 to E29, on every run: debits without a SEPA file are not SEPA debits; a bank without a BIC takes the
@@ -316,12 +359,24 @@ void RunStageE(const Stage& stage, Mandates& mandates) {
   mandates.pMandatErstellen();
 
   // E31 to E33: print flags of donation receipts; the fourth company line shown first, on from the start.
-  primitives.AddField("f5bew4sg", "Druck", "char", "(1)", "NULL");
-  if (primitives.ColumnAdded()) runner.Direct("UPDATE f5bew4sg SET Druck='N'", FailureClass::kUnguarded);
-  primitives.AddField("f5bw4sgA", "Druck", "char", "(1)", "NULL");
-  if (primitives.ColumnAdded()) runner.Direct("UPDATE f5bw4sgA SET Druck='N'", FailureClass::kUnguarded);
-  primitives.AddField("EINST", "Firma4Vor", "char", "(1)", "NULL");
-  if (primitives.ColumnAdded()) runner.Direct("UPDATE EINST SET Firma4Vor='J'", FailureClass::kUnguarded);
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("f5bew4sg", "Druck", "char", "(1)", "NULL");
+    if (primitives.ColumnAdded()) runner.Direct("UPDATE f5bew4sg SET Druck='N'", FailureClass::kUnguarded);
+    conversion.Commit();
+  }
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("f5bw4sgA", "Druck", "char", "(1)", "NULL");
+    if (primitives.ColumnAdded()) runner.Direct("UPDATE f5bw4sgA SET Druck='N'", FailureClass::kUnguarded);
+    conversion.Commit();
+  }
+  {
+    schema::TransactionGroup conversion(runner);
+    primitives.AddField("EINST", "Firma4Vor", "char", "(1)", "NULL");
+    if (primitives.ColumnAdded()) runner.Direct("UPDATE EINST SET Firma4Vor='J'", FailureClass::kUnguarded);
+    conversion.Commit();
+  }
 
   // E34: stage A creates the function table with this key; it goes again in the same run.
   primitives.DropConstraint("AdrFunktion", "FK_AdrFunktion_Adresse");

@@ -1,5 +1,11 @@
 // What every catalogue stage works with, and the stages in their order. Each stage lives in a source of
 // its own and reads like its step list: one block per step, in order.
+//
+// A step whose statements belong together opens a schema::TransactionGroup around them: a one-time conversion
+// with the add-column step of its marker column, a table created if missing with the seed rows sent in the
+// run that created it (CreateTableIfMissing groups a table with its keys by itself). Cut off in the middle,
+// such a step leaves nothing behind, and the next run's probe finds the marker or table missing and sends the
+// whole step again.
 #ifndef CLUBIQA_UPGRADE_STAGES_H_
 #define CLUBIQA_UPGRADE_STAGES_H_
 
@@ -7,6 +13,7 @@
 
 #include "schema/primitives.h"
 #include "schema/statement_runner.h"
+#include "schema/transaction_group.h"
 #include "upgrade/mandates.h"
 #include "upgrade/text_blocks.h"
 

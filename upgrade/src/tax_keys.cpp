@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "db/error.h"
+#include "schema/transaction_group.h"
 
 namespace upgrade {
 
@@ -52,14 +53,18 @@ void TaxKeyPass::UpdateAllTaxKeys() {
   qryMandAll.Close();
 }
 
-// The marker comes first: from here on the database counts as converted, whatever the statements after it do.
+// The marker comes first: once committed the database counts as converted, whatever the statements after it
+// did. Marker, key rebuild and widening are one transaction group, so the marker is committed only with the
+// widening: a pass cut off before the end leaves the database unconverted, and the next run converts it.
 void TaxKeyPass::ConvertDatabase() {
+  schema::TransactionGroup conversion(runner_);
   runner_.Batch({"CREATE TABLE dbo.UpdS (", "ID INT IDENTITY (1,1) NOT NULL)"}, FailureClass::kSilent);
   runner_.Batch({"ALTER TABLE F5Dat DROP CONSTRAINT PK_F5DAT"}, FailureClass::kSilent);
   runner_.Batch({"ALTER TABLE F5Dat ALTER COLUMN STEUERSCHL NUMERIC (19,2) NOT NULL"}, FailureClass::kSilent);
   runner_.Batch({"ALTER TABLE F5Dat ADD CONSTRAINT PK_F5DAT PRIMARY KEY CLUSTERED (STEUERSCHL, LFDNR) ON [PRIMARY]"},
                 FailureClass::kSilent);
   WidenTaxKeyColumns();
+  conversion.Commit();
 }
 
 // The rows are fetched in full at the open, so the schema changes made while walking them do not change the
@@ -76,13 +81,10 @@ void TaxKeyPass::WidenTaxKeyColumns() {
   qryStSchl_.Close();
 }
 
+// Every conversion statement is silent: the column keeps its type and the pass goes on.
 void TaxKeyPass::Silent(std::string text) {
   cmd_.set_text(std::move(text));
-  try {
-    cmd_.Execute();
-  } catch (const db::Error&) {
-    // Every conversion statement is silent: the column keeps its type and the pass goes on.
-  }
+  runner_.Send(cmd_, FailureClass::kSilent);
 }
 
 }  // namespace upgrade

@@ -61,8 +61,8 @@ constexpr std::string_view kValueOptions[] = {"DATEFIRST",    "DATEFORMAT", "DEA
 
 // Valid T-SQL statements this engine does not run: a clear message beats a syntax error.
 constexpr std::string_view kUnsupportedStatements[] = {
-    "BREAK", "CLOSE", "CONTINUE", "DBCC",      "DEALLOCATE", "DECLARE", "DENY", "EXEC",    "EXECUTE", "FETCH", "GOTO",
-    "GRANT", "MERGE", "OPEN",     "RAISERROR", "RETURN",     "REVOKE",  "SAVE", "WAITFOR", "WHILE",   "WITH"};
+    "BREAK", "CLOSE", "CONTINUE",  "DBCC",   "DEALLOCATE", "DECLARE", "DENY",    "FETCH", "GOTO", "GRANT",
+    "MERGE", "OPEN",  "RAISERROR", "RETURN", "REVOKE",     "SAVE",    "WAITFOR", "WHILE", "WITH"};
 
 bool Contains(std::span<const std::string_view> list, std::string_view upper) {
   return std::find(list.begin(), list.end(), upper) != list.end();
@@ -266,11 +266,40 @@ void Parser::ParseStatementBody(ast::Stmt& stmt) {
     stmt.kind = K::kPrint;
     stmt.print = std::make_unique<ast::PrintStmt>();
     stmt.print->expr = ParseScalar();
+  } else if (word == "EXEC" || word == "EXECUTE") {
+    ParseExecute(stmt);
   } else if (tok.reserved && Contains(kUnsupportedStatements, word)) {
     FailUnsupported("The " + word + " statement");
   } else {
     Fail();
   }
+}
+
+// EXEC[UTE] procedure [[@parameter =] value [, ...]]
+// The arguments are literals: a statement without separators may follow the last one, and a value
+// can only start with a literal, a sign or a parameter name.
+void Parser::ParseExecute(ast::Stmt& stmt) {
+  Advance();
+  if (Cur().kind == TokenKind::kIdentifier && Cur().text.starts_with("@")) FailUnsupported("Variables");
+  stmt.kind = ast::StmtKind::kExecute;
+  stmt.execute = std::make_unique<ast::ExecuteStmt>();
+  stmt.execute->procedure = ParseObjectName();
+  auto at_argument = [&] {
+    const TokenKind kind = Cur().kind;
+    return kind == TokenKind::kString || kind == TokenKind::kNString || kind == TokenKind::kNumber || IsSym("-") ||
+           (kind == TokenKind::kIdentifier && Cur().text.starts_with("@"));
+  };
+  if (!at_argument()) return;
+  do {
+    ast::ExecuteStmt::Argument argument;
+    if (Cur().kind == TokenKind::kIdentifier && Cur().text.starts_with("@")) {
+      if (Cur().text.starts_with("@@") || !IsSym("=", 1)) FailUnsupported("Variables");
+      argument.name = Advance().text;
+      Advance();  // =
+    }
+    argument.value = ParseScalar();
+    stmt.execute->arguments.push_back(std::move(argument));
+  } while (AcceptSym(","));
 }
 
 // IF condition statement [ELSE statement]

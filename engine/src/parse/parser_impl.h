@@ -63,6 +63,7 @@ class Parser {
   ast::StmtPtr ParseStatement();
   void ParseStatementBody(ast::Stmt& stmt);
   void ParseIf(ast::Stmt& stmt);
+  void ParseExecute(ast::Stmt& stmt);
   void ParseBegin(ast::Stmt& stmt);
   void ParseEndTransaction(ast::Stmt& stmt, ast::StmtKind kind);
   void ParseSet(ast::Stmt& stmt);

@@ -296,7 +296,14 @@ NodePtr Binder::BindFunction(const ast::Expr& e, const BindOptions& opts, bool i
     return BindAggregate(e, opts);
   }
   auto n = std::make_unique<Node>();
-  if (f == "DB_NAME" || f == "OBJECT_ID") {
+  if (f == "@@TRANCOUNT") {
+    n->kind = NodeKind::kTranCount;
+    n->type = SqlType{TypeId::kInt, 0, 0, 0};
+  } else if (f == "APPLOCK_MODE") {
+    if (e.args.size() != 3) throw err::WrongArgumentCount("APPLOCK_MODE", 3);
+    n->kind = NodeKind::kAppLockMode;
+    n->type = SqlType{TypeId::kNVarChar, 32, 0, 0};
+  } else if (f == "DB_NAME" || f == "OBJECT_ID") {
     n->kind = f == "DB_NAME" ? NodeKind::kDbName : NodeKind::kObjectId;
     n->type = f == "DB_NAME" ? SqlType{TypeId::kNVarChar, 128, 0, 0} : SqlType{TypeId::kInt, 0, 0, 0};
   } else if (IsScalarFunction(f)) {

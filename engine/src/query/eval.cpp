@@ -212,6 +212,14 @@ Value EvalDbName(const Node& n, const Frame& f, ExecContext& ctx) {
   return Value::Null(SqlType{TypeId::kNVarChar, 128, 0, 0});
 }
 
+// APPLOCK_MODE(principal, resource, owner): the mode of the lock this session holds on the resource
+// of the current database; the principal is always 'public' here, and only sessions own locks.
+Value EvalAppLockMode(const Node& n, const Frame& f, ExecContext& ctx) {
+  Value resource = Eval(*n.args[1], f, ctx);
+  std::string mode = resource.is_null() ? "NoLock" : ctx.app_locks().Mode(ctx.db_name(), resource.ToString());
+  return Value::String(std::move(mode), SqlType{TypeId::kNVarChar, 32, 0, 0});
+}
+
 // Splits 'db.schema.name' / '[dbo].[x]' into its parts.
 std::vector<std::string> SplitObjectName(const std::string& s) {
   std::vector<std::string> parts(1);
@@ -358,6 +366,10 @@ Value Eval(const Node& n, const Frame& f, ExecContext& ctx) {
       return EvalDbName(n, f, ctx);
     case NodeKind::kObjectId:
       return EvalObjectId(n, f, ctx);
+    case NodeKind::kTranCount:
+      return Value::Int(ctx.db().trancount());
+    case NodeKind::kAppLockMode:
+      return EvalAppLockMode(n, f, ctx);
     case NodeKind::kSubquery:
       return EvalScalarSubquery(n, f, ctx);
     default:

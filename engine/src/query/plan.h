@@ -58,6 +58,8 @@ enum class NodeKind : uint8_t {
   kFunc,
   kDbName,
   kObjectId,
+  kTranCount,    // @@TRANCOUNT: the session's open BEGIN TRANSACTION levels
+  kAppLockMode,  // APPLOCK_MODE(principal, resource, owner): the session's lock on the resource
 };
 
 struct Node;

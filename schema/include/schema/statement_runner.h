@@ -27,6 +27,8 @@ namespace schema {
 
 enum class FailureClass { kWarning, kError, kSilent, kUnguarded };
 
+class TransactionGroup;
+
 // One statement given as its lines; the lines travel together, each followed by CR LF.
 using Lines = std::vector<std::string>;
 
@@ -59,9 +61,15 @@ class StatementRunner {
   bool Direct(std::initializer_list<std::string_view> pieces, FailureClass failure_class);
   bool Direct(std::string_view text, FailureClass failure_class) { return Direct({text}, failure_class); }
 
+  // Executes the text of `command` (a statement object of the caller on the client connection) as a direct
+  // command of `failure_class`, inside the open transaction group like every statement of the runner. Returns
+  // false when a guarded failure was reported or dropped.
+  bool Send(db::Command& command, FailureClass failure_class);
+
   // Existence probe on `table`; when missing, each statement as its own [warning] batch (or the class given),
-  // in order, a failing one not stopping the next. qrySel is closed afterwards. Returns true when the table
-  // was missing.
+  // in order, a failing one not stopping the next, the create, its keys and its seed rows in one transaction
+  // group (transaction_group.h; a group the caller opened around the call takes them in). qrySel is closed
+  // afterwards. Returns true when the table was missing.
   bool CreateTableIfMissing(std::string_view table, const std::vector<Lines>& statements,
                             FailureClass failure_class = FailureClass::kWarning);
 
@@ -82,7 +90,12 @@ class StatementRunner {
   // Shows `failure_text` as `failure_class` says; kUnguarded is not handled here.
   void Report(FailureClass failure_class, std::string_view failure_text);
 
+  // The transaction group open on the runner, or null.
+  TransactionGroup* group() const { return group_; }
+
  private:
+  friend class TransactionGroup;
+
   void RunLines(FailureClass failure_class);
 
   db::Connection& connection_;
@@ -91,6 +104,7 @@ class StatementRunner {
   db::Command qry_exec_;
   db::Command qry_upd_;
   Lines qry_upd_lines_;
+  TransactionGroup* group_ = nullptr;  // set by the outermost open TransactionGroup
 };
 
 }  // namespace schema

@@ -4,8 +4,10 @@
 // A database counts as converted once its marker table UpdS exists: the marker is created first, then the key of
 // the tax-key table F5Dat is rebuilt around the widened STEUERSCHL, then every column named STEUERSCHL or with
 // StSchl in its name is widened, keeping its nullability. Every conversion statement is silent: a column that
-// cannot be altered (a view's, one in an index) keeps its type and is never tried again. The listing, the UpdS
-// probe and the column query are not guarded: their db::Error ends the run.
+// cannot be altered (a view's, one in an index) keeps its type and is never tried again. The conversion of one
+// database is one transaction group (schema/transaction_group.h): UpdS is committed together with the widening,
+// so a pass cut off in the middle leaves the database unconverted and the next run converts it whole. The
+// listing, the UpdS probe and the column query are not guarded: their db::Error ends the run.
 #ifndef CLUBIQA_UPGRADE_TAX_KEYS_H_
 #define CLUBIQA_UPGRADE_TAX_KEYS_H_
 
