@@ -1,6 +1,6 @@
 // The whole upgrade through the ODBC provider and the FreeTDS driver against clubiqa-sqlserverd: it leaves every
 // database as the run with the embedded provider does, and a server that goes away in the middle ends the run
-// with the unhandled-failure box.
+// with the unhandled-failure box and leaves nothing that a later run does not complete.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +8,9 @@
 
 #include "app/database_dump.h"
 #include "app/main_window.h"
+#include "app/run_lock.h"
+#include "db/command.h"
+#include "db/connection.h"
 #include "db/odbc_test_server.h"
 #include "fixture/old_release.h"
 #include "ui/recording_ui.h"
@@ -100,6 +103,45 @@ TEST(OdbcUpgradeRun, AServerThatGoesAwayEndsTheRunWithTheUnhandledFailureBox) {
     EXPECT_EQ(app_test::QueryRows(tds.server_dir(), database, "SELECT COUNT(*) FROM sysobjects WHERE name='Mandstam'"),
               "1\n");
   }
+
+  // Nothing was left half-applied: once the server is back, a run to the end leaves every database as one
+  // uninterrupted run does.
+  tds.Start();
+  tds.WriteOdbcSettings();
+  EXPECT_EQ(RunUpgrader(tds.base_dir()).Log("box "), "box Informationen: UPDATE erfolgreich ausgeführt!\n");
+  AccessServer embedded;
+  embedded.WriteEmbeddedSettings();
+  CreateClubs(embedded.server_dir());
+  RunUpgrader(embedded.base_dir());
+  for (const std::string_view database : {"Zentix", "ZENTIX001", "ZENTIXTMP1"}) {
+    EXPECT_EQ(app_test::SchemaDump(tds.server_dir(), database), app_test::SchemaDump(embedded.server_dir(), database))
+        << database;
+    EXPECT_EQ(app_test::Dump(tds.server_dir(), database), app_test::Dump(embedded.server_dir(), database)) << database;
+  }
+}
+
+// The run lock works through ODBC as well: while another connection of the server holds it, an upgrader is
+// refused before it changes anything; once that connection is gone, the next run goes through.
+TEST(OdbcUpgradeRun, ASecondUpgraderIsRefusedWhileTheLockIsHeldThroughOdbc) {
+  CLUBIQA_SKIP_WITHOUT_ODBC_SERVER();
+  TdsServer tds;
+  CreateClubs(tds.server_dir());
+  tds.Start();
+  tds.WriteOdbcSettings();
+  {
+    db::Connection holder;
+    tds.OpenOn(holder, "master");
+    db::Command lock(holder);
+    lock.set_text(app::RunLockText());
+    lock.Execute();
+    const std::string before = app_test::SchemaDump(tds.server_dir(), "ZENTIX001");
+    const ui::RecordingUi refused = RunUpgrader(tds.base_dir());
+    EXPECT_EQ(refused.Log("box "),
+              "box Fehler: Das UPDATE wird auf diesem Server bereits ausgeführt!\n"
+              "Bitte warten Sie, bis es beendet ist, und starten Sie das UPDATE dann erneut.\n");
+    EXPECT_EQ(app_test::SchemaDump(tds.server_dir(), "ZENTIX001"), before);
+  }
+  EXPECT_EQ(RunUpgrader(tds.base_dir()).Log("box "), "box Informationen: UPDATE erfolgreich ausgeführt!\n");
 }
 
 }  // namespace
