@@ -5,54 +5,32 @@
 #include <sqlext.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <vector>
+
+#include "tds/text.h"
 
 namespace tds::odbc {
 namespace {
 
+// SQLWCHAR holds UTF-16 code units in the machine's order, which is little-endian on every platform the
+// tests run on, so the server's own conversions serve the client too.
 std::u16string Wide(const std::string& s) {
+  const std::vector<uint8_t> bytes = tds::Utf8ToUtf16Le(s);
   std::u16string out;
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp;
-    int extra = c < 0x80 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-    cp = extra == 0 ? c : c & (0x3F >> extra);
-    ++i;
-    for (int k = 0; k < extra && i < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
   return out;
 }
 
 std::string Narrow(const char16_t* s, size_t n) {
-  std::string out;
+  std::vector<uint8_t> bytes;
   for (size_t i = 0; i < n; ++i) {
-    char32_t cp = s[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n) cp = 0x10000 + ((cp - 0xD800) << 10) + (s[++i] - 0xDC00);
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    bytes.push_back(static_cast<uint8_t>(s[i] & 0xFF));
+    bytes.push_back(static_cast<uint8_t>(s[i] >> 8));
   }
-  return out;
+  return tds::Utf16LeToUtf8(bytes);
 }
 
 SQLWCHAR* W(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
