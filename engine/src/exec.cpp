@@ -189,7 +189,12 @@ void ExecuteStatement(const ast::Stmt& stmt, ExecContext& ctx) {
   using K = ast::StmtKind;
   switch (stmt.kind) {
     case K::kSelect:
-      ExecSelect(*stmt.select, ctx);
+      // A SELECT with INTO writes: the query layer only reads, dml/ creates and fills the table.
+      if (stmt.select->into.name.empty()) {
+        ExecSelect(*stmt.select, ctx);
+      } else {
+        ExecSelectInto(*stmt.select, ctx);
+      }
       break;
     case K::kInsert:
       ExecInsert(*stmt.insert, ctx);

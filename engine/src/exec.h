@@ -103,8 +103,9 @@ void ExecuteStatement(const ast::Stmt& stmt, ExecContext& ctx);
 // True when the statement may write (decides BEGIN IMMEDIATE).
 bool StatementWrites(const ast::Stmt& stmt);
 
-// ---- Queries and DML (query/ and dml/: select.cpp, insert.cpp, update.cpp, delete.cpp) -------
-void ExecSelect(const ast::SelectStmt& stmt, ExecContext& ctx);  // emits a row set (or SELECT INTO)
+// ---- Queries and DML (query/ and dml/: select_stmt.cpp, select_into.cpp, insert.cpp, ...) -----
+void ExecSelect(const ast::SelectStmt& stmt, ExecContext& ctx);      // emits a row set
+void ExecSelectInto(const ast::SelectStmt& stmt, ExecContext& ctx);  // creates and fills a table
 void ExecInsert(const ast::InsertStmt& stmt, ExecContext& ctx);
 void ExecUpdate(const ast::UpdateStmt& stmt, ExecContext& ctx);
 void ExecDelete(const ast::DeleteStmt& stmt, ExecContext& ctx);
