@@ -124,7 +124,7 @@ bool EvalCondition(const ast::Expr& expr, ExecContext& ctx);
 int64_t InsertRow(const TableDef& table, std::vector<std::optional<Value>> values, ExecContext& ctx,
                   bool explicit_identity);
 
-// ---- DDL (ddl/: create_table.cpp, alter_table.cpp, index.cpp, view.cpp, database.cpp, set.cpp)
+// ---- DDL (ddl/: create_table.cpp, alter_table.cpp, index.cpp, view.cpp, database.cpp) ---------
 void ExecCreateTable(const ast::CreateTableStmt& stmt, ExecContext& ctx);
 void ExecDropTable(const ast::DropStmt& stmt, ExecContext& ctx);
 void ExecDropView(const ast::DropStmt& stmt, ExecContext& ctx);
@@ -134,6 +134,8 @@ void ExecDropIndex(const ast::DropIndexStmt& stmt, ExecContext& ctx);
 void ExecCreateView(const ast::CreateViewStmt& stmt, ExecContext& ctx);
 void ExecCreateDatabase(const ast::DatabaseStmt& stmt, ExecContext& ctx);
 void ExecDropDatabase(const ast::DatabaseStmt& stmt, ExecContext& ctx);
+
+// ---- Session statements (session_statements.cpp): they change the session, not a database ----
 void ExecUse(const ast::DatabaseStmt& stmt, ExecContext& ctx);
 void ExecSet(const ast::SetStmt& stmt, ExecContext& ctx);
 

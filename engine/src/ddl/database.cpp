@@ -1,4 +1,4 @@
-// CREATE DATABASE, DROP DATABASE and USE.
+// CREATE DATABASE and DROP DATABASE.
 #include "ddl/ddl_errors.h"
 #include "errors.h"
 #include "exec.h"
@@ -21,15 +21,6 @@ void ExecDropDatabase(const ast::DatabaseStmt& stmt, ExecContext& ctx) {
   // the file (Windows refuses to delete an open file).
   ctx.ForgetDatabase(stmt.name);
   ctx.server().DropDatabase(stmt.name);
-}
-
-// USE name
-void ExecUse(const ast::DatabaseStmt& stmt, ExecContext& ctx) {
-  // The current store is inside this statement's transaction: keep it when nothing changes.
-  if (CollateEqual(stmt.name, ctx.db_name()) && ctx.server().FindDatabase(stmt.name)) return;
-  std::unique_ptr<Store> store = ctx.server().OpenDatabase(stmt.name);
-  if (store == nullptr) throw err::DatabaseNotFound(stmt.name);
-  ctx.SetDatabase(std::move(store));
 }
 
 }  // namespace engine

@@ -1,4 +1,5 @@
-// SET options of the session.
+// Statements that change the session rather than a database: SET options and USE. They live
+// with the session because they change what every later statement runs with.
 #include <optional>
 
 #include "ddl/ddl_common.h"
@@ -74,6 +75,15 @@ void ExecSet(const ast::SetStmt& stmt, ExecContext& ctx) {
   } else if (CollateEqual(opt, "IDENTITY_INSERT")) {
     SetIdentityInsert(stmt, on, ctx);
   }
+}
+
+// USE name
+void ExecUse(const ast::DatabaseStmt& stmt, ExecContext& ctx) {
+  // The current store is inside this statement's transaction: keep it when nothing changes.
+  if (CollateEqual(stmt.name, ctx.db_name()) && ctx.server().FindDatabase(stmt.name)) return;
+  std::unique_ptr<Store> store = ctx.server().OpenDatabase(stmt.name);
+  if (store == nullptr) throw err::DatabaseNotFound(stmt.name);
+  ctx.SetDatabase(std::move(store));
 }
 
 }  // namespace engine
