@@ -69,6 +69,30 @@ void ResultSink::Error(const SqlError& e, int line) {
 ExecContext::ExecContext(Server& server, SessionOptions& options, ResultSink& sink)
     : server_(server), options_(options), sink_(&sink), app_locks_(server.directory()) {}
 
+void ExecContext::BeginBatch(ResultSink& sink, std::span<const Value> params, std::string_view text) {
+  sink_ = &sink;
+  params_ = params;
+  batch_text_ = text;
+}
+
+void ExecContext::EndBatch(ResultSink& idle) {
+  sink_ = &idle;
+  params_ = {};
+  batch_text_ = {};
+}
+
+void ExecContext::SetIdentityInsert(std::string db, int32_t table_id, std::string name) {
+  options_.identity_insert_db = std::move(db);
+  options_.identity_insert_table = table_id;
+  options_.identity_insert_name = std::move(name);
+}
+
+void ExecContext::ClearIdentityInsert() { SetIdentityInsert({}, 0, {}); }
+
+bool ExecContext::IdentityInsertOn(std::string_view db, int32_t table_id) const {
+  return options_.identity_insert_table == table_id && CollateEqual(options_.identity_insert_db, db);
+}
+
 void ExecContext::SetDatabase(std::unique_ptr<Store> store) {
   // Keep the previous store open for three-part names; it is cheap and avoids reopening.
   if (db_) others_.push_back(std::move(db_));
@@ -136,7 +160,7 @@ void ExecPrint(const ast::PrintStmt& print, ExecContext& ctx) {
   m.number = 0;
   m.severity = 0;
   m.state = 1;
-  m.line = ctx.statement_line;
+  m.line = ctx.statement_line();
   m.text = v.is_null() ? std::string() : v.ToString();
   ctx.sink().Info(std::move(m));
 }
@@ -265,7 +289,7 @@ void ExecuteStatement(const ast::Stmt& stmt, ExecContext& ctx) {
 }
 
 void RunStatement(const ast::Stmt& stmt, ExecContext& ctx) {
-  ctx.statement_line = stmt.line;
+  ctx.set_statement_line(stmt.line);
   ctx.sink().BeginStatement(stmt.kind);
   try {
     if (stmt.kind == ast::StmtKind::kIf || stmt.kind == ast::StmtKind::kBlock || RunsOutsideTransaction(stmt.kind)) {

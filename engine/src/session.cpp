@@ -19,14 +19,10 @@ class SessionImpl {
   BatchResult Execute(std::string_view batch, std::span<const Value> params, std::span<const std::string> names = {}) {
     BatchResult out;
     ResultSink sink(out);
-    ctx_.set_sink(sink);
-    ctx_.params = params;
-    ctx_.batch_text = batch;
+    ctx_.BeginBatch(sink, params, batch);
     std::string db_at_start = ctx_.db_name();
     RunBatch(batch, names, sink);
-    ctx_.set_sink(idle_sink_);
-    ctx_.params = {};
-    ctx_.batch_text = {};
+    ctx_.EndBatch(idle_sink_);
     if (server_->trace_enabled()) server_->Trace(db_at_start, batch, out);
     return out;
   }
@@ -48,12 +44,12 @@ class SessionImpl {
       try {
         RunStatement(*stmt, ctx_);
       } catch (const SqlError& e) {
-        sink.Error(e, ctx_.statement_line);
+        sink.Error(e, ctx_.statement_line());
         AbortTransaction(e);
         return;
       } catch (const std::exception& e) {
         sink.Error(SqlError(50000, 16, 1, std::string("Internal error of the SQL engine: ") + e.what()),
-                   ctx_.statement_line);
+                   ctx_.statement_line());
         AbortTransaction(SqlError(50000, 16, 1, ""));
         return;
       }

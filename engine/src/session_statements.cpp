@@ -21,12 +21,6 @@ std::optional<DateFormat> ParseDateFormat(std::string_view v) {
   return std::nullopt;
 }
 
-void ClearIdentityInsert(SessionOptions& o) {
-  o.identity_insert_table = 0;
-  o.identity_insert_db.clear();
-  o.identity_insert_name.clear();
-}
-
 // SET IDENTITY_INSERT t {ON | OFF}: one table per session at a time.
 void SetIdentityInsert(const ast::SetStmt& stmt, bool on, ExecContext& ctx) {
   Store& db = ddl::StoreFor(stmt.table, ctx);
@@ -34,16 +28,14 @@ void SetIdentityInsert(const ast::SetStmt& stmt, bool on, ExecContext& ctx) {
   std::string written = stmt.table.written.empty() ? stmt.table.name : stmt.table.written;
   if (table == nullptr || table->is_view) throw err::InvalidObject(written);
   if (!table->IdentityColumn()) throw err::NoIdentityProperty(written);
-  SessionOptions& o = ctx.options();
-  bool same = o.identity_insert_table == table->id && CollateEqual(o.identity_insert_db, db.name());
+  bool same = ctx.IdentityInsertOn(db.name(), table->id);
   if (!on) {
-    if (same) ClearIdentityInsert(o);
+    if (same) ctx.ClearIdentityInsert();
     return;
   }
+  const SessionOptions& o = ctx.options();
   if (o.identity_insert_table != 0 && !same) throw err::IdentityInsertAlreadyOn(o.identity_insert_name, written);
-  o.identity_insert_db = db.name();
-  o.identity_insert_table = table->id;
-  o.identity_insert_name = ddl::ThreePartName(db, *table);
+  ctx.SetIdentityInsert(db.name(), table->id, ddl::ThreePartName(db, *table));
 }
 
 }  // namespace
@@ -52,26 +44,25 @@ void SetIdentityInsert(const ast::SetStmt& stmt, bool on, ExecContext& ctx) {
 //   | ANSI_DEFAULTS {ON | OFF}; SET DATEFORMAT dmy; SET IDENTITY_INSERT t {ON | OFF}.
 // Other options are accepted and have no effect.
 void ExecSet(const ast::SetStmt& stmt, ExecContext& ctx) {
-  SessionOptions& o = ctx.options();
   const std::string& opt = stmt.option;
   bool on = CollateEqual(stmt.value, "ON");
   if (CollateEqual(opt, "NOCOUNT")) {
-    o.nocount = on;
+    ctx.set_nocount(on);
   } else if (CollateEqual(opt, "ANSI_WARNINGS")) {
-    o.convert.ansi_warnings = on;
+    ctx.set_ansi_warnings(on);
   } else if (CollateEqual(opt, "ANSI_NULL_DFLT_ON")) {
-    o.ansi_null_dflt_on = on;
+    ctx.set_ansi_null_dflt_on(on);
   } else if (CollateEqual(opt, "ANSI_NULL_DFLT_OFF")) {
-    if (on) o.ansi_null_dflt_on = false;
+    if (on) ctx.set_ansi_null_dflt_on(false);
   } else if (CollateEqual(opt, "CONCAT_NULL_YIELDS_NULL")) {
-    o.concat_null_yields_null = on;
+    ctx.set_concat_null_yields_null(on);
   } else if (CollateEqual(opt, "ANSI_DEFAULTS")) {
-    o.convert.ansi_warnings = on;
-    o.ansi_null_dflt_on = on;
+    ctx.set_ansi_warnings(on);
+    ctx.set_ansi_null_dflt_on(on);
   } else if (CollateEqual(opt, "DATEFORMAT")) {
     auto fmt = ParseDateFormat(stmt.value);
     if (!fmt) throw ddl::BadDateFormat(stmt.value);
-    o.convert.dateformat = *fmt;
+    ctx.set_dateformat(*fmt);
   } else if (CollateEqual(opt, "IDENTITY_INSERT")) {
     SetIdentityInsert(stmt, on, ctx);
   }

@@ -6,6 +6,7 @@
 #include "ddl/ddl_common.h"
 #include "ddl/table_builder.h"
 #include "errors.h"
+#include "query/query.h"
 #include "values.h"
 
 namespace engine::ddl {

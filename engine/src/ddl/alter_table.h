@@ -8,7 +8,8 @@
 
 #include "ast.h"
 #include "catalog.h"
-#include "exec.h"
+#include "ddl/statements.h"
+#include "exec_context.h"
 #include "store.h"
 
 namespace engine::ddl {

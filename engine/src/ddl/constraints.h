@@ -9,7 +9,7 @@
 
 #include "ast.h"
 #include "catalog.h"
-#include "exec.h"
+#include "exec_context.h"
 #include "store.h"
 
 namespace engine::ddl {

@@ -4,9 +4,9 @@
 #include "ddl/constraints.h"
 #include "ddl/ddl_common.h"
 #include "ddl/ddl_errors.h"
+#include "ddl/statements.h"
 #include "ddl/table_builder.h"
 #include "errors.h"
-#include "exec.h"
 #include "values.h"
 
 namespace engine {

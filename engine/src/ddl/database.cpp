@@ -1,7 +1,7 @@
 // CREATE DATABASE and DROP DATABASE.
 #include "ddl/ddl_errors.h"
+#include "ddl/statements.h"
 #include "errors.h"
-#include "exec.h"
 #include "values.h"
 
 namespace engine {

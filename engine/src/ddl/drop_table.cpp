@@ -1,8 +1,8 @@
 // DROP TABLE and DROP VIEW.
 #include "ddl/ddl_common.h"
 #include "ddl/ddl_errors.h"
+#include "ddl/statements.h"
 #include "errors.h"
-#include "exec.h"
 
 namespace engine {
 namespace {
@@ -17,12 +17,7 @@ void CheckNotReferenced(Store& db, const TableDef& table, const ast::ObjectName&
 
 // A dropped table can no longer have IDENTITY_INSERT on.
 void ForgetIdentityInsert(Store& db, const TableDef& table, ExecContext& ctx) {
-  SessionOptions& o = ctx.options();
-  if (o.identity_insert_table == table.id && CollateEqual(o.identity_insert_db, db.name())) {
-    o.identity_insert_table = 0;
-    o.identity_insert_db.clear();
-    o.identity_insert_name.clear();
-  }
+  if (ctx.IdentityInsertOn(db.name(), table.id)) ctx.ClearIdentityInsert();
 }
 
 void DropObjects(const ast::DropStmt& stmt, ExecContext& ctx, bool view) {

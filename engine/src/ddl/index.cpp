@@ -1,8 +1,8 @@
 // CREATE INDEX and DROP INDEX. Plain indexes live only in sysindexes, not in sysobjects.
 #include "ddl/ddl_common.h"
 #include "ddl/ddl_errors.h"
+#include "ddl/statements.h"
 #include "errors.h"
-#include "exec.h"
 #include "values.h"
 
 namespace engine {

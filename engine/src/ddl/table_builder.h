@@ -7,7 +7,7 @@
 
 #include "ast.h"
 #include "catalog.h"
-#include "exec.h"
+#include "exec_context.h"
 
 namespace engine::ddl {
 

@@ -2,8 +2,9 @@
 // once, so that a view over missing tables or columns fails when it is created, as on SQL Server.
 #include "ddl/ddl_common.h"
 #include "ddl/ddl_errors.h"
+#include "ddl/statements.h"
 #include "errors.h"
-#include "exec.h"
+#include "query/query.h"
 #include "values.h"
 
 namespace engine {

@@ -7,8 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "exec.h"
+#include "dml/statements.h"
+#include "exec_context.h"
 #include "query/plan.h"
+#include "query/query.h"
 
 namespace engine::dml {
 

@@ -120,8 +120,7 @@ void ExecInsert(const ast::InsertStmt& stmt, ExecContext& ctx) {
   Store* store = nullptr;
   const TableDef& table = query::ResolveTable(stmt.table, ctx, &store);
   if (table.is_view) throw err::NotSupported("INSERT into the view '" + table.name + "'");
-  bool identity_insert =
-      ctx.options().identity_insert_table == table.id && CollateEqual(ctx.options().identity_insert_db, store->name());
+  bool identity_insert = ctx.IdentityInsertOn(store->name(), table.id);
   InsertTarget target = TargetColumns(stmt, table, identity_insert);
   bool has_list = !stmt.columns.empty();
   int64_t count = 0;

@@ -355,8 +355,8 @@ NodePtr Binder::BindInner(const ast::Expr& e, const BindOptions& opts_in, bool i
     case ast::ExprKind::kPlaceholder:
       n->kind = NodeKind::kParam;
       n->slot = e.placeholder;
-      if (e.placeholder >= 0 && static_cast<size_t>(e.placeholder) < ctx_.params.size())
-        n->type = ctx_.params[e.placeholder].type();
+      if (e.placeholder >= 0 && static_cast<size_t>(e.placeholder) < ctx_.params().size())
+        n->type = ctx_.params()[e.placeholder].type();
       return n;
     case ast::ExprKind::kUnary: {
       auto arg = bind(e.args[0]);

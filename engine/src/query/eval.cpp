@@ -335,9 +335,9 @@ Value Eval(const Node& n, const Frame& f, ExecContext& ctx) {
     case NodeKind::kColumn:
       return ColumnValue(n, f);
     case NodeKind::kParam:
-      if (n.slot < 0 || static_cast<size_t>(n.slot) >= ctx.params.size())
+      if (n.slot < 0 || static_cast<size_t>(n.slot) >= ctx.params().size())
         throw err::NotSupported("a placeholder without a bound value");
-      return ctx.params[n.slot];
+      return ctx.params()[n.slot];
     case NodeKind::kAgg:
       if (!f.aggs) throw err::NotSupported("an aggregate outside of a grouped query");
       return f.aggs[n.slot];

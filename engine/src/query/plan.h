@@ -18,7 +18,8 @@
 #include <vector>
 
 #include "ast.h"
-#include "exec.h"
+#include "exec_context.h"
+#include "query/query.h"
 #include "query/sysview.h"
 
 namespace engine::query {

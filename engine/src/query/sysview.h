@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "catalog.h"
-#include "exec.h"
+#include "exec_context.h"
 
 namespace engine {
 
