@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "engine/engine.h"
@@ -308,6 +310,36 @@ struct TruncateStmt {
   ObjectName table;
 };
 
+struct ExecuteStmt {
+  struct Argument {
+    std::string name;  // "@Resource" for a named argument; empty for a positional one
+    ExprPtr value;
+  };
+  std::string status_variable;  // the variable that receives the return status; empty when none
+  ObjectName procedure;
+  std::vector<Argument> arguments;
+};
+
+// Statements that share a shape but not a meaning are distinct types, so that every dispatch
+// over Stmt::body names each of them.
+struct DropTableStmt : DropStmt {};
+struct DropViewStmt : DropStmt {};
+struct CreateDatabaseStmt : DatabaseStmt {};
+struct DropDatabaseStmt : DatabaseStmt {};
+struct UseStmt : DatabaseStmt {};
+struct BeginTransactionStmt {};
+struct CommitStmt {};
+struct RollbackStmt {};
+struct EmptyStmt {};  // a lone ';'
+
+// One alternative per statement. Executors dispatch with std::visit and one overload per
+// alternative, so a statement added here does not compile until every dispatch handles it.
+// The order is StmtKind's.
+using StmtBody = std::variant<SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, TruncateStmt, CreateTableStmt,
+                              DropTableStmt, AlterTableStmt, CreateIndexStmt, DropIndexStmt, CreateViewStmt,
+                              DropViewStmt, CreateDatabaseStmt, DropDatabaseStmt, UseStmt, SetStmt, IfStmt, BlockStmt,
+                              BeginTransactionStmt, CommitStmt, RollbackStmt, PrintStmt, ExecuteStmt, EmptyStmt>;
+
 enum class StmtKind : uint8_t {
   kSelect,
   kInsert,
@@ -335,40 +367,56 @@ enum class StmtKind : uint8_t {
   kEmpty,    // a lone ';'
 };
 
-struct ExecuteStmt {
-  struct Argument {
-    std::string name;  // "@Resource" for a named argument; empty for a positional one
-    ExprPtr value;
-  };
-  std::string status_variable;  // the variable that receives the return status; empty when none
-  ObjectName procedure;
-  std::vector<Argument> arguments;
-};
+// StmtKind names the alternatives by position; these checks keep the two in step.
+template <StmtKind kind, typename T>
+inline constexpr bool kStmtKindIs = std::is_same_v<std::variant_alternative_t<static_cast<size_t>(kind), StmtBody>, T>;
+static_assert(std::variant_size_v<StmtBody> == static_cast<size_t>(StmtKind::kEmpty) + 1);
+static_assert(kStmtKindIs<StmtKind::kSelect, SelectStmt> && kStmtKindIs<StmtKind::kInsert, InsertStmt> &&
+              kStmtKindIs<StmtKind::kUpdate, UpdateStmt> && kStmtKindIs<StmtKind::kDelete, DeleteStmt> &&
+              kStmtKindIs<StmtKind::kTruncate, TruncateStmt> && kStmtKindIs<StmtKind::kCreateTable, CreateTableStmt> &&
+              kStmtKindIs<StmtKind::kDropTable, DropTableStmt> && kStmtKindIs<StmtKind::kAlterTable, AlterTableStmt> &&
+              kStmtKindIs<StmtKind::kCreateIndex, CreateIndexStmt> &&
+              kStmtKindIs<StmtKind::kDropIndex, DropIndexStmt> && kStmtKindIs<StmtKind::kCreateView, CreateViewStmt> &&
+              kStmtKindIs<StmtKind::kDropView, DropViewStmt> &&
+              kStmtKindIs<StmtKind::kCreateDatabase, CreateDatabaseStmt> &&
+              kStmtKindIs<StmtKind::kDropDatabase, DropDatabaseStmt> && kStmtKindIs<StmtKind::kUse, UseStmt> &&
+              kStmtKindIs<StmtKind::kSet, SetStmt> && kStmtKindIs<StmtKind::kIf, IfStmt> &&
+              kStmtKindIs<StmtKind::kBlock, BlockStmt> &&
+              kStmtKindIs<StmtKind::kBeginTransaction, BeginTransactionStmt> &&
+              kStmtKindIs<StmtKind::kCommit, CommitStmt> && kStmtKindIs<StmtKind::kRollback, RollbackStmt> &&
+              kStmtKindIs<StmtKind::kPrint, PrintStmt> && kStmtKindIs<StmtKind::kExecute, ExecuteStmt> &&
+              kStmtKindIs<StmtKind::kEmpty, EmptyStmt>);
 
 struct Stmt {
-  StmtKind kind = StmtKind::kEmpty;
   size_t pos = 0;    // byte offset of the first token in the batch
   int line = 1;      // 1-based line of the first token
   std::string text;  // the statement's own text (for error messages and view definitions)
+  StmtBody body = EmptyStmt{};
 
-  std::unique_ptr<SelectStmt> select;  // kSelect
-  std::unique_ptr<InsertStmt> insert;
-  std::unique_ptr<UpdateStmt> update;
-  std::unique_ptr<DeleteStmt> del;
-  std::unique_ptr<TruncateStmt> truncate;
-  std::unique_ptr<CreateTableStmt> create_table;
-  std::unique_ptr<DropStmt> drop;  // kDropTable, kDropView
-  std::unique_ptr<AlterTableStmt> alter_table;
-  std::unique_ptr<CreateIndexStmt> create_index;
-  std::unique_ptr<DropIndexStmt> drop_index;
-  std::unique_ptr<CreateViewStmt> create_view;
-  std::unique_ptr<DatabaseStmt> database;  // kCreateDatabase, kDropDatabase, kUse
-  std::unique_ptr<SetStmt> set;
-  std::unique_ptr<IfStmt> if_stmt;
-  std::unique_ptr<BlockStmt> block;
-  std::unique_ptr<PrintStmt> print;
-  std::unique_ptr<ExecuteStmt> execute;
+  // Which statement this is, as a value (tests compare it; dispatch visits `body` instead).
+  StmtKind kind() const { return static_cast<StmtKind>(body.index()); }
+  // The statement as type T, or nullptr when it is another one.
+  template <typename T>
+  const T* get() const {
+    return std::get_if<T>(&body);
+  }
+  template <typename T>
+  T* get() {
+    return std::get_if<T>(&body);
+  }
 };
+
+// Builds the visitor of a std::visit from one lambda per alternative.
+template <typename... Fs>
+struct Overloaded : Fs... {
+  using Fs::operator()...;
+};
+template <typename... Fs>
+Overloaded(Fs...) -> Overloaded<Fs...>;
+
+// For one overload that handles several alternatives alike: `[](const OneOf<A, B> auto&) {...}`.
+template <typename T, typename... Ts>
+concept OneOf = (std::is_same_v<T, Ts> || ...);
 
 struct Batch {
   std::vector<StmtPtr> statements;

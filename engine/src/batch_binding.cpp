@@ -16,39 +16,48 @@ class BatchBinder {
 
   // Returns false once the rest of the batch cannot be judged (a USE moves to another database).
   bool Statement(const ast::Stmt& stmt) {
-    switch (stmt.kind) {
-      case ast::StmtKind::kUse:
-        return false;
-      case ast::StmtKind::kCreateTable:
-        Forget(stmt.create_table->name);
-        return true;
-      case ast::StmtKind::kDropTable:
-      case ast::StmtKind::kDropView:
-        for (const auto& name : stmt.drop->names) Forget(name);
-        return true;
-      case ast::StmtKind::kCreateView:
-        Forget(stmt.create_view->name);
-        return true;
-      case ast::StmtKind::kUpdate:
-        CheckColumns(stmt.update->target, SetColumns(*stmt.update), stmt.update->from.empty());
-        return true;
-      case ast::StmtKind::kInsert:
-        CheckColumns(stmt.insert->table, stmt.insert->columns, true);
-        return true;
-      case ast::StmtKind::kSelect:
-        CheckSelect(*stmt.select);
-        return true;
-      case ast::StmtKind::kIf:
-        return Statement(*stmt.if_stmt->then_branch) &&
-               (!stmt.if_stmt->else_branch || Statement(*stmt.if_stmt->else_branch));
-      case ast::StmtKind::kBlock:
-        for (const auto& inner : stmt.block->statements) {
-          if (!Statement(*inner)) return false;
-        }
-        return true;
-      default:
-        return true;
-    }
+    return std::visit(
+        ast::Overloaded{
+            [](const ast::UseStmt&) { return false; },
+            [&](const ast::CreateTableStmt& s) {
+              Forget(s.name);
+              return true;
+            },
+            [&](const ast::OneOf<ast::DropTableStmt, ast::DropViewStmt> auto& s) {
+              for (const auto& name : s.names) Forget(name);
+              return true;
+            },
+            [&](const ast::CreateViewStmt& s) {
+              Forget(s.name);
+              return true;
+            },
+            [&](const ast::UpdateStmt& s) {
+              CheckColumns(s.target, SetColumns(s), s.from.empty());
+              return true;
+            },
+            [&](const ast::InsertStmt& s) {
+              CheckColumns(s.table, s.columns, true);
+              return true;
+            },
+            [&](const ast::SelectStmt& s) {
+              CheckSelect(s);
+              return true;
+            },
+            [&](const ast::IfStmt& s) {
+              return Statement(*s.then_branch) && (!s.else_branch || Statement(*s.else_branch));
+            },
+            [&](const ast::BlockStmt& s) {
+              for (const auto& inner : s.statements) {
+                if (!Statement(*inner)) return false;
+              }
+              return true;
+            },
+            [](const ast::OneOf<ast::DeleteStmt, ast::TruncateStmt, ast::AlterTableStmt, ast::CreateIndexStmt,
+                                ast::DropIndexStmt, ast::CreateDatabaseStmt, ast::DropDatabaseStmt, ast::SetStmt,
+                                ast::BeginTransactionStmt, ast::CommitStmt, ast::RollbackStmt, ast::PrintStmt,
+                                ast::ExecuteStmt, ast::EmptyStmt> auto&) { return true; },
+        },
+        stmt.body);
   }
 
  private:

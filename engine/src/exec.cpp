@@ -7,28 +7,9 @@ namespace engine {
 
 // ---- ResultSink -------------------------------------------------------------------------------
 
-namespace {
-
-StatementResult::Command CommandOf(ast::StmtKind kind) {
-  switch (kind) {
-    case ast::StmtKind::kSelect:
-      return StatementResult::Command::kSelect;
-    case ast::StmtKind::kInsert:
-      return StatementResult::Command::kInsert;
-    case ast::StmtKind::kUpdate:
-      return StatementResult::Command::kUpdate;
-    case ast::StmtKind::kDelete:
-      return StatementResult::Command::kDelete;
-    default:
-      return StatementResult::Command::kOther;
-  }
-}
-
-}  // namespace
-
-void ResultSink::BeginStatement(ast::StmtKind kind) {
+void ResultSink::BeginStatement(StatementResult::Command command) {
   ++statement_;
-  command_ = CommandOf(kind);
+  command_ = command;
 }
 
 StatementResult& ResultSink::Add(StatementResult::Kind kind) {
@@ -121,37 +102,61 @@ void ExecContext::ForgetDatabase(std::string_view name) {
 }
 
 // ---- Dispatch ---------------------------------------------------------------------------------
+//
+// Every dispatch over a statement is a std::visit with one overload per alternative of
+// ast::StmtBody: a statement added to the syntax tree does not compile until each says what to
+// do with it.
+
+namespace {
+
+// How the client sees the statement's results (row counts of DML, row sets of SELECT).
+StatementResult::Command CommandOf(const ast::Stmt& stmt) {
+  using Command = StatementResult::Command;
+  return std::visit(
+      ast::Overloaded{
+          [](const ast::SelectStmt&) { return Command::kSelect; },
+          [](const ast::InsertStmt&) { return Command::kInsert; },
+          [](const ast::UpdateStmt&) { return Command::kUpdate; },
+          [](const ast::DeleteStmt&) { return Command::kDelete; },
+          [](const ast::OneOf<ast::TruncateStmt, ast::CreateTableStmt, ast::DropTableStmt, ast::AlterTableStmt,
+                              ast::CreateIndexStmt, ast::DropIndexStmt, ast::CreateViewStmt, ast::DropViewStmt,
+                              ast::CreateDatabaseStmt, ast::DropDatabaseStmt, ast::UseStmt, ast::SetStmt, ast::IfStmt,
+                              ast::BlockStmt, ast::BeginTransactionStmt, ast::CommitStmt, ast::RollbackStmt,
+                              ast::PrintStmt, ast::ExecuteStmt, ast::EmptyStmt> auto&) { return Command::kOther; },
+      },
+      stmt.body);
+}
+
+}  // namespace
 
 bool StatementWrites(const ast::Stmt& stmt) {
-  switch (stmt.kind) {
-    case ast::StmtKind::kSelect:
-      return !stmt.select->into.name.empty();
-    case ast::StmtKind::kPrint:
-    case ast::StmtKind::kSet:
-    case ast::StmtKind::kEmpty:
-      return false;
-    default:
-      return true;
-  }
+  return std::visit(
+      ast::Overloaded{
+          [](const ast::SelectStmt& s) { return !s.into.name.empty(); },
+          [](const ast::OneOf<ast::PrintStmt, ast::SetStmt, ast::EmptyStmt> auto&) { return false; },
+          [](const ast::OneOf<ast::InsertStmt, ast::UpdateStmt, ast::DeleteStmt, ast::TruncateStmt,
+                              ast::CreateTableStmt, ast::DropTableStmt, ast::AlterTableStmt, ast::CreateIndexStmt,
+                              ast::DropIndexStmt, ast::CreateViewStmt, ast::DropViewStmt, ast::CreateDatabaseStmt,
+                              ast::DropDatabaseStmt, ast::UseStmt, ast::IfStmt, ast::BlockStmt,
+                              ast::BeginTransactionStmt, ast::CommitStmt, ast::RollbackStmt, ast::ExecuteStmt> auto&) {
+            return true;
+          },
+      },
+      stmt.body);
 }
 
 namespace {
 
-void ExecTransactionControl(const ast::Stmt& stmt, ExecContext& ctx) {
+void ExecCommit(ExecContext& ctx) {
   Store& db = ctx.db();
-  switch (stmt.kind) {
-    case ast::StmtKind::kBeginTransaction:
-      db.BeginTransaction();
-      break;
-    case ast::StmtKind::kCommit:
-      if (db.trancount() == 0) throw err::NoTransaction(true);
-      db.CommitTransaction();
-      break;
-    default:  // kRollback
-      if (db.trancount() == 0) throw err::NoTransaction(false);
-      db.RollbackTransaction();
-      break;
-  }
+  if (db.trancount() == 0) throw err::NoTransaction(true);
+  db.CommitTransaction();
+}
+
+void ExecRollback(ExecContext& ctx) {
+  Store& db = ctx.db();
+  if (db.trancount() == 0) throw err::NoTransaction(false);
+  db.RollbackTransaction();
 }
 
 void ExecPrint(const ast::PrintStmt& print, ExecContext& ctx) {
@@ -166,21 +171,21 @@ void ExecPrint(const ast::PrintStmt& print, ExecContext& ctx) {
 }
 
 // Statements that manage transactions or databases themselves run outside a statement
-// transaction of the current database.
-bool RunsOutsideTransaction(ast::StmtKind kind) {
-  switch (kind) {
-    case ast::StmtKind::kBeginTransaction:
-    case ast::StmtKind::kCommit:
-    case ast::StmtKind::kRollback:
-    case ast::StmtKind::kCreateDatabase:
-    case ast::StmtKind::kDropDatabase:
-    case ast::StmtKind::kUse:
-    case ast::StmtKind::kExecute:  // application locks live beside the database files, not in them
-    case ast::StmtKind::kEmpty:
-      return true;
-    default:
-      return false;
-  }
+// transaction of the current database; IF and BEGIN...END give each inner statement its own.
+bool RunsWithoutStatementTransaction(const ast::Stmt& stmt) {
+  return std::visit(
+      ast::Overloaded{
+          [](const ast::OneOf<ast::BeginTransactionStmt, ast::CommitStmt, ast::RollbackStmt, ast::CreateDatabaseStmt,
+                              ast::DropDatabaseStmt, ast::UseStmt, ast::EmptyStmt> auto&) { return true; },
+          // Application locks live beside the database files, not in them.
+          [](const ast::ExecuteStmt&) { return true; },
+          [](const ast::OneOf<ast::IfStmt, ast::BlockStmt> auto&) { return true; },
+          [](const ast::OneOf<ast::SelectStmt, ast::InsertStmt, ast::UpdateStmt, ast::DeleteStmt, ast::TruncateStmt,
+                              ast::CreateTableStmt, ast::DropTableStmt, ast::AlterTableStmt, ast::CreateIndexStmt,
+                              ast::DropIndexStmt, ast::CreateViewStmt, ast::DropViewStmt, ast::SetStmt,
+                              ast::PrintStmt> auto&) { return false; },
+      },
+      stmt.body);
 }
 
 // Runs `fn` as one atomic statement of the current database: a failure undoes everything it did.
@@ -210,89 +215,49 @@ void RunIf(const ast::IfStmt& stmt, ExecContext& ctx) {
 }  // namespace
 
 void ExecuteStatement(const ast::Stmt& stmt, ExecContext& ctx) {
-  using K = ast::StmtKind;
-  switch (stmt.kind) {
-    case K::kSelect:
-      // A SELECT with INTO writes: the query layer only reads, dml/ creates and fills the table.
-      if (stmt.select->into.name.empty()) {
-        ExecSelect(*stmt.select, ctx);
-      } else {
-        ExecSelectInto(*stmt.select, ctx);
-      }
-      break;
-    case K::kInsert:
-      ExecInsert(*stmt.insert, ctx);
-      break;
-    case K::kUpdate:
-      ExecUpdate(*stmt.update, ctx);
-      break;
-    case K::kDelete:
-      ExecDelete(*stmt.del, ctx);
-      break;
-    case K::kTruncate:
-      ExecTruncate(*stmt.truncate, ctx);
-      break;
-    case K::kCreateTable:
-      ExecCreateTable(*stmt.create_table, ctx);
-      break;
-    case K::kDropTable:
-      ExecDropTable(*stmt.drop, ctx);
-      break;
-    case K::kAlterTable:
-      ExecAlterTable(*stmt.alter_table, ctx);
-      break;
-    case K::kCreateIndex:
-      ExecCreateIndex(*stmt.create_index, ctx);
-      break;
-    case K::kDropIndex:
-      ExecDropIndex(*stmt.drop_index, ctx);
-      break;
-    case K::kCreateView:
-      ExecCreateView(*stmt.create_view, ctx);
-      break;
-    case K::kDropView:
-      ExecDropView(*stmt.drop, ctx);
-      break;
-    case K::kCreateDatabase:
-      ExecCreateDatabase(*stmt.database, ctx);
-      break;
-    case K::kDropDatabase:
-      ExecDropDatabase(*stmt.database, ctx);
-      break;
-    case K::kUse:
-      ExecUse(*stmt.database, ctx);
-      break;
-    case K::kSet:
-      ExecSet(*stmt.set, ctx);
-      break;
-    case K::kIf:
-      RunIf(*stmt.if_stmt, ctx);
-      break;
-    case K::kBlock:
-      for (const auto& inner : stmt.block->statements) RunStatement(*inner, ctx);
-      break;
-    case K::kBeginTransaction:
-    case K::kCommit:
-    case K::kRollback:
-      ExecTransactionControl(stmt, ctx);
-      break;
-    case K::kPrint:
-      ExecPrint(*stmt.print, ctx);
-      break;
-    case K::kExecute:
-      ExecExecute(*stmt.execute, ctx);
-      break;
-
-    case K::kEmpty:
-      break;
-  }
+  std::visit(ast::Overloaded{
+                 [&](const ast::SelectStmt& s) {
+                   // A SELECT with INTO writes: the query layer only reads, dml/ creates and fills the table.
+                   if (s.into.name.empty()) {
+                     ExecSelect(s, ctx);
+                   } else {
+                     ExecSelectInto(s, ctx);
+                   }
+                 },
+                 [&](const ast::InsertStmt& s) { ExecInsert(s, ctx); },
+                 [&](const ast::UpdateStmt& s) { ExecUpdate(s, ctx); },
+                 [&](const ast::DeleteStmt& s) { ExecDelete(s, ctx); },
+                 [&](const ast::TruncateStmt& s) { ExecTruncate(s, ctx); },
+                 [&](const ast::CreateTableStmt& s) { ExecCreateTable(s, ctx); },
+                 [&](const ast::DropTableStmt& s) { ExecDropTable(s, ctx); },
+                 [&](const ast::AlterTableStmt& s) { ExecAlterTable(s, ctx); },
+                 [&](const ast::CreateIndexStmt& s) { ExecCreateIndex(s, ctx); },
+                 [&](const ast::DropIndexStmt& s) { ExecDropIndex(s, ctx); },
+                 [&](const ast::CreateViewStmt& s) { ExecCreateView(s, ctx); },
+                 [&](const ast::DropViewStmt& s) { ExecDropView(s, ctx); },
+                 [&](const ast::CreateDatabaseStmt& s) { ExecCreateDatabase(s, ctx); },
+                 [&](const ast::DropDatabaseStmt& s) { ExecDropDatabase(s, ctx); },
+                 [&](const ast::UseStmt& s) { ExecUse(s, ctx); },
+                 [&](const ast::SetStmt& s) { ExecSet(s, ctx); },
+                 [&](const ast::IfStmt& s) { RunIf(s, ctx); },
+                 [&](const ast::BlockStmt& s) {
+                   for (const auto& inner : s.statements) RunStatement(*inner, ctx);
+                 },
+                 [&](const ast::BeginTransactionStmt&) { ctx.db().BeginTransaction(); },
+                 [&](const ast::CommitStmt&) { ExecCommit(ctx); },
+                 [&](const ast::RollbackStmt&) { ExecRollback(ctx); },
+                 [&](const ast::PrintStmt& s) { ExecPrint(s, ctx); },
+                 [&](const ast::ExecuteStmt& s) { ExecExecute(s, ctx); },
+                 [](const ast::EmptyStmt&) {},
+             },
+             stmt.body);
 }
 
 void RunStatement(const ast::Stmt& stmt, ExecContext& ctx) {
   ctx.set_statement_line(stmt.line);
-  ctx.sink().BeginStatement(stmt.kind);
+  ctx.sink().BeginStatement(CommandOf(stmt));
   try {
-    if (stmt.kind == ast::StmtKind::kIf || stmt.kind == ast::StmtKind::kBlock || RunsOutsideTransaction(stmt.kind)) {
+    if (RunsWithoutStatementTransaction(stmt)) {
       ExecuteStatement(stmt, ctx);
     } else {
       Atomic(ctx, StatementWrites(stmt), [&] { ExecuteStatement(stmt, ctx); });

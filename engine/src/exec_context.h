@@ -37,7 +37,7 @@ class ResultSink {
  public:
   explicit ResultSink(BatchResult& out) : out_(out) {}
   // Every item from here on belongs to the next statement (StatementResult::statement).
-  void BeginStatement(ast::StmtKind kind);
+  void BeginStatement(StatementResult::Command command);
   void Rows(ResultSet rows, bool counted);
   void Count(int64_t n);  // suppressed by the caller when NOCOUNT is on
   void Info(Message m);

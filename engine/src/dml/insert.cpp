@@ -16,11 +16,11 @@ const ast::Expr& DefaultExpr(const std::string& text) {
   if (it == cache.end()) {
     if (cache.size() > 512) cache.clear();
     auto batch = std::make_shared<ast::Batch>(Parse("SELECT " + text));
-    if (batch->statements.empty() || !batch->statements[0]->select || batch->statements[0]->select->items.empty())
-      throw err::NotSupported("default '" + text + "'");
+    const ast::SelectStmt* select = batch->statements.empty() ? nullptr : batch->statements[0]->get<ast::SelectStmt>();
+    if (!select || select->items.empty()) throw err::NotSupported("default '" + text + "'");
     it = cache.emplace(text, std::move(batch)).first;
   }
-  return *it->second->statements[0]->select->items[0].expr;
+  return *it->second->statements[0]->get<ast::SelectStmt>()->items[0].expr;
 }
 
 }  // namespace

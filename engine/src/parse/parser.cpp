@@ -213,33 +213,28 @@ ast::StmtPtr Parser::ParseStatement() {
   stmt->line = Cur().line;
   chain_nodes_ = 0;
   if (AcceptSym(";")) {
-    stmt->kind = ast::StmtKind::kEmpty;
+    stmt->body.emplace<ast::EmptyStmt>();
   } else {
     ParseStatementBody(*stmt);
   }
   stmt->text = TextBetween(stmt->pos, PrevEnd());
   first_statement_ = false;
-  if (stmt->kind != ast::StmtKind::kEmpty) AcceptSym(";");
+  if (!stmt->get<ast::EmptyStmt>()) AcceptSym(";");
   return stmt;
 }
 
 void Parser::ParseStatementBody(ast::Stmt& stmt) {
-  using K = ast::StmtKind;
   const Token& tok = Cur();
   if (tok.kind != TokenKind::kIdentifier) Fail();
   const std::string word = AsciiUpper(tok.text);
   if (word == "SELECT") {
-    stmt.kind = K::kSelect;
-    stmt.select = ParseSelectStatement(/*allow_into=*/true);
+    stmt.body.emplace<ast::SelectStmt>(std::move(*ParseSelectStatement(/*allow_into=*/true)));
   } else if (word == "INSERT") {
-    stmt.kind = K::kInsert;
-    stmt.insert = ParseInsert();
+    stmt.body.emplace<ast::InsertStmt>(std::move(*ParseInsert()));
   } else if (word == "UPDATE") {
-    stmt.kind = K::kUpdate;
-    stmt.update = ParseUpdate();
+    stmt.body.emplace<ast::UpdateStmt>(std::move(*ParseUpdate()));
   } else if (word == "DELETE") {
-    stmt.kind = K::kDelete;
-    stmt.del = ParseDelete();
+    stmt.body.emplace<ast::DeleteStmt>(std::move(*ParseDelete()));
   } else if (word == "TRUNCATE") {
     ParseTruncate(stmt);
   } else if (word == "CREATE") {
@@ -250,7 +245,7 @@ void Parser::ParseStatementBody(ast::Stmt& stmt) {
     ParseAlterTable(stmt);
   } else if (word == "USE") {
     Advance();
-    ParseDatabaseName(stmt, K::kUse);
+    stmt.body.emplace<ast::UseStmt>().name = ParseName();
   } else if (word == "SET") {
     ParseSet(stmt);
   } else if (word == "IF") {
@@ -258,14 +253,14 @@ void Parser::ParseStatementBody(ast::Stmt& stmt) {
   } else if (word == "BEGIN") {
     ParseBegin(stmt);
   } else if (word == "COMMIT") {
-    ParseEndTransaction(stmt, K::kCommit);
+    stmt.body.emplace<ast::CommitStmt>();
+    ParseEndTransaction();
   } else if (word == "ROLLBACK") {
-    ParseEndTransaction(stmt, K::kRollback);
+    stmt.body.emplace<ast::RollbackStmt>();
+    ParseEndTransaction();
   } else if (word == "PRINT") {
     Advance();
-    stmt.kind = K::kPrint;
-    stmt.print = std::make_unique<ast::PrintStmt>();
-    stmt.print->expr = ParseScalar();
+    stmt.body.emplace<ast::PrintStmt>().expr = ParseScalar();
   } else if (word == "EXEC" || word == "EXECUTE") {
     ParseExecute(stmt);
   } else if (tok.reserved && Contains(kUnsupportedStatements, word)) {
@@ -281,9 +276,8 @@ void Parser::ParseStatementBody(ast::Stmt& stmt) {
 void Parser::ParseExecute(ast::Stmt& stmt) {
   Advance();
   if (Cur().kind == TokenKind::kIdentifier && Cur().text.starts_with("@")) FailUnsupported("Variables");
-  stmt.kind = ast::StmtKind::kExecute;
-  stmt.execute = std::make_unique<ast::ExecuteStmt>();
-  stmt.execute->procedure = ParseObjectName();
+  ast::ExecuteStmt& execute = stmt.body.emplace<ast::ExecuteStmt>();
+  execute.procedure = ParseObjectName();
   auto at_argument = [&] {
     const TokenKind kind = Cur().kind;
     return kind == TokenKind::kString || kind == TokenKind::kNString || kind == TokenKind::kNumber || IsSym("-") ||
@@ -298,21 +292,20 @@ void Parser::ParseExecute(ast::Stmt& stmt) {
       Advance();  // =
     }
     argument.value = ParseScalar();
-    stmt.execute->arguments.push_back(std::move(argument));
+    execute.arguments.push_back(std::move(argument));
   } while (AcceptSym(","));
 }
 
 // IF condition statement [ELSE statement]
 void Parser::ParseIf(ast::Stmt& stmt) {
   Advance();
-  stmt.kind = ast::StmtKind::kIf;
-  stmt.if_stmt = std::make_unique<ast::IfStmt>();
-  stmt.if_stmt->condition = ParseCondition();
+  ast::IfStmt& if_stmt = stmt.body.emplace<ast::IfStmt>();
+  if_stmt.condition = ParseCondition();
   if (AtEnd() || IsSym(";")) Fail();
-  stmt.if_stmt->then_branch = ParseStatement();
+  if_stmt.then_branch = ParseStatement();
   if (AcceptKw("ELSE")) {
     if (AtEnd() || IsSym(";")) Fail();
-    stmt.if_stmt->else_branch = ParseStatement();
+    if_stmt.else_branch = ParseStatement();
   }
 }
 
@@ -321,24 +314,22 @@ void Parser::ParseBegin(ast::Stmt& stmt) {
   Advance();
   AcceptKw("DISTRIBUTED");
   if (AcceptKw("TRAN") || AcceptKw("TRANSACTION")) {
-    stmt.kind = ast::StmtKind::kBeginTransaction;
+    stmt.body.emplace<ast::BeginTransactionStmt>();
     if (IsName()) Advance();  // the transaction's name plays no part here
     return;
   }
   if (IsKw("TRY") || IsKw("CATCH")) FailUnsupported("TRY...CATCH");
-  stmt.kind = ast::StmtKind::kBlock;
-  stmt.block = std::make_unique<ast::BlockStmt>();
+  ast::BlockStmt& block = stmt.body.emplace<ast::BlockStmt>();
   if (IsKw("END")) Fail();
   while (!AcceptKw("END")) {
     if (AtEnd()) Fail();
-    stmt.block->statements.push_back(ParseStatement());
+    block.statements.push_back(ParseStatement());
   }
 }
 
 // COMMIT [TRAN[SACTION] [name] | WORK], ROLLBACK likewise
-void Parser::ParseEndTransaction(ast::Stmt& stmt, ast::StmtKind kind) {
+void Parser::ParseEndTransaction() {
   Advance();
-  stmt.kind = kind;
   if (AcceptKw("TRAN") || AcceptKw("TRANSACTION")) {
     if (IsName()) Advance();
   } else {
@@ -346,21 +337,17 @@ void Parser::ParseEndTransaction(ast::Stmt& stmt, ast::StmtKind kind) {
   }
 }
 
-void Parser::ParseDatabaseName(ast::Stmt& stmt, ast::StmtKind kind) {
-  stmt.kind = kind;
-  stmt.database = std::make_unique<ast::DatabaseStmt>();
-  stmt.database->name = ParseName();
-}
-
 // SET option[, option] ON|OFF, SET IDENTITY_INSERT t ON|OFF, SET DATEFORMAT dmy, ...
 // Several options in one statement become a block of one SET each.
 void Parser::ParseSet(ast::Stmt& stmt) {
   Advance();
-  stmt.kind = ast::StmtKind::kSet;
-  stmt.set = ParseSetOption();
-  if (!IsSym(",")) return;
+  std::unique_ptr<ast::SetStmt> first = ParseSetOption();
+  if (!IsSym(",")) {
+    stmt.body.emplace<ast::SetStmt>(std::move(*first));
+    return;
+  }
   std::vector<std::unique_ptr<ast::SetStmt>> options;
-  options.push_back(std::move(stmt.set));
+  options.push_back(std::move(first));
   while (AcceptSym(",")) {
     if (Cur().kind != TokenKind::kIdentifier || !Contains(kOnOffOptions, AsciiUpper(Cur().text))) Fail();
     options.push_back(std::make_unique<ast::SetStmt>());
@@ -375,16 +362,14 @@ void Parser::ParseSet(ast::Stmt& stmt) {
   } else {
     Fail();
   }
-  stmt.kind = ast::StmtKind::kBlock;
-  stmt.block = std::make_unique<ast::BlockStmt>();
+  ast::BlockStmt& block = stmt.body.emplace<ast::BlockStmt>();
   for (auto& option : options) {
     auto part = std::make_unique<ast::Stmt>();
-    part->kind = ast::StmtKind::kSet;
     part->pos = stmt.pos;
     part->line = stmt.line;
     option->value = value;
-    part->set = std::move(option);
-    stmt.block->statements.push_back(std::move(part));
+    part->body.emplace<ast::SetStmt>(std::move(*option));
+    block.statements.push_back(std::move(part));
   }
 }
 

@@ -15,7 +15,7 @@ void Parser::ParseCreate(ast::Stmt& stmt) {
   } else if (IsKw("VIEW")) {
     ParseCreateView(stmt, create_pos);
   } else if (AcceptKw("DATABASE")) {
-    ParseDatabaseName(stmt, ast::StmtKind::kCreateDatabase);
+    stmt.body.emplace<ast::CreateDatabaseStmt>().name = ParseName();
     if (AcceptKw("COLLATE")) ParseName();
   } else if (IsKw("PROCEDURE") || IsKw("PROC") || IsKw("FUNCTION") || IsKw("TRIGGER") || IsKw("SCHEMA") ||
              IsKw("RULE") || IsKw("DEFAULT") || IsKw("SYNONYM") || IsKw("TYPE") || IsKw("LOGIN") || IsKw("USER")) {
@@ -28,9 +28,7 @@ void Parser::ParseCreate(ast::Stmt& stmt) {
 // CREATE TABLE t (column | constraint, ...) [ON fg] [TEXTIMAGE_ON fg] [WITH (...)]
 void Parser::ParseCreateTable(ast::Stmt& stmt) {
   ExpectKw("TABLE");
-  stmt.kind = ast::StmtKind::kCreateTable;
-  stmt.create_table = std::make_unique<ast::CreateTableStmt>();
-  ast::CreateTableStmt& table = *stmt.create_table;
+  ast::CreateTableStmt& table = stmt.body.emplace<ast::CreateTableStmt>();
   table.name = ParseObjectName();
   ExpectSym("(");
   do {
@@ -314,9 +312,7 @@ void Parser::SkipFileGroup() {
 
 // CREATE [UNIQUE] [CLUSTERED|NONCLUSTERED] INDEX ix ON t (cols) [INCLUDE (cols)] [WITH ...] [ON fg]
 void Parser::ParseCreateIndex(ast::Stmt& stmt) {
-  stmt.kind = ast::StmtKind::kCreateIndex;
-  stmt.create_index = std::make_unique<ast::CreateIndexStmt>();
-  ast::CreateIndexStmt& index = *stmt.create_index;
+  ast::CreateIndexStmt& index = stmt.body.emplace<ast::CreateIndexStmt>();
   index.unique = AcceptKw("UNIQUE");
   if (AcceptKw("CLUSTERED")) {
     index.clustered = true;
@@ -341,9 +337,7 @@ void Parser::ParseCreateView(ast::Stmt& stmt, size_t create_pos) {
     throw error;
   }
   ExpectKw("VIEW");
-  stmt.kind = ast::StmtKind::kCreateView;
-  stmt.create_view = std::make_unique<ast::CreateViewStmt>();
-  ast::CreateViewStmt& view = *stmt.create_view;
+  ast::CreateViewStmt& view = stmt.body.emplace<ast::CreateViewStmt>();
   view.name = ParseObjectName();
   if (IsSym("(")) view.columns = ParseNameList();
   if (AcceptKw("WITH")) {
@@ -371,21 +365,21 @@ void Parser::ParseCreateView(ast::Stmt& stmt, size_t create_pos) {
 void Parser::ParseDrop(ast::Stmt& stmt) {
   Advance();
   if (IsKw("TABLE") || IsKw("VIEW")) {
-    stmt.kind = IsKw("TABLE") ? ast::StmtKind::kDropTable : ast::StmtKind::kDropView;
+    ast::DropStmt& drop = IsKw("TABLE") ? static_cast<ast::DropStmt&>(stmt.body.emplace<ast::DropTableStmt>())
+                                        : static_cast<ast::DropStmt&>(stmt.body.emplace<ast::DropViewStmt>());
     Advance();
-    stmt.drop = std::make_unique<ast::DropStmt>();
     if (IsKw("IF") && IsKw("EXISTS", 1)) {
       Advance();
       Advance();
-      stmt.drop->if_exists = true;
+      drop.if_exists = true;
     }
     do {
-      stmt.drop->names.push_back(ParseObjectName());
+      drop.names.push_back(ParseObjectName());
     } while (AcceptSym(","));
   } else if (IsKw("INDEX")) {
     ParseDropIndex(stmt);
   } else if (AcceptKw("DATABASE")) {
-    ParseDatabaseName(stmt, ast::StmtKind::kDropDatabase);
+    stmt.body.emplace<ast::DropDatabaseStmt>().name = ParseName();
   } else if (IsKw("PROCEDURE") || IsKw("PROC") || IsKw("FUNCTION") || IsKw("TRIGGER") || IsKw("SCHEMA") ||
              IsKw("RULE") || IsKw("DEFAULT") || IsKw("SYNONYM") || IsKw("TYPE") || IsKw("LOGIN") || IsKw("USER")) {
     FailUnsupported("DROP " + AsciiUpper(Cur().text));
@@ -397,8 +391,7 @@ void Parser::ParseDrop(ast::Stmt& stmt) {
 // DROP INDEX t.ix[, ...] | DROP INDEX ix ON t[, ...]
 void Parser::ParseDropIndex(ast::Stmt& stmt) {
   ExpectKw("INDEX");
-  stmt.kind = ast::StmtKind::kDropIndex;
-  stmt.drop_index = std::make_unique<ast::DropIndexStmt>();
+  ast::DropIndexStmt& drop_index = stmt.body.emplace<ast::DropIndexStmt>();
   do {
     const size_t pos = Cur().pos;
     std::vector<std::string> parts;
@@ -418,7 +411,7 @@ void Parser::ParseDropIndex(ast::Stmt& stmt) {
       parts.pop_back();
       target.table = MakeObjectName(parts, pos);
     }
-    stmt.drop_index->targets.push_back(std::move(target));
+    drop_index.targets.push_back(std::move(target));
   } while (AcceptSym(","));
 }
 
@@ -434,9 +427,7 @@ void Parser::ParseAlterTable(ast::Stmt& stmt) {
     Fail();
   }
   Advance();
-  stmt.kind = ast::StmtKind::kAlterTable;
-  stmt.alter_table = std::make_unique<ast::AlterTableStmt>();
-  ast::AlterTableStmt& alter = *stmt.alter_table;
+  ast::AlterTableStmt& alter = stmt.body.emplace<ast::AlterTableStmt>();
   alter.table = ParseObjectName();
   if (AcceptKw("WITH")) {
     if (AcceptKw("CHECK")) {
@@ -506,9 +497,7 @@ void Parser::ParseAlterDrop(ast::AlterTableStmt& alter) {
 void Parser::ParseTruncate(ast::Stmt& stmt) {
   Advance();
   ExpectKw("TABLE");
-  stmt.kind = ast::StmtKind::kTruncate;
-  stmt.truncate = std::make_unique<ast::TruncateStmt>();
-  stmt.truncate->table = ParseObjectName();
+  stmt.body.emplace<ast::TruncateStmt>().table = ParseObjectName();
 }
 
 }  // namespace engine::parse

@@ -65,10 +65,9 @@ class Parser {
   void ParseIf(ast::Stmt& stmt);
   void ParseExecute(ast::Stmt& stmt);
   void ParseBegin(ast::Stmt& stmt);
-  void ParseEndTransaction(ast::Stmt& stmt, ast::StmtKind kind);
+  void ParseEndTransaction();
   void ParseSet(ast::Stmt& stmt);
   std::unique_ptr<ast::SetStmt> ParseSetOption();
-  void ParseDatabaseName(ast::Stmt& stmt, ast::StmtKind kind);
   [[noreturn]] void FailUnsupported(std::string_view what) const;
 
   // ---- Queries and DML (parser_select.cpp) ----

@@ -33,9 +33,9 @@ void Place(QueryPlan& plan, Source& s) {
 
 void AddViewSource(Source& s, const TableDef& view, ExecContext& ctx) {
   auto batch = std::make_shared<ast::Batch>(Parse(view.view_select));
-  if (batch->statements.empty() || !batch->statements[0]->select)
-    throw err::NotSupported("view '" + view.name + "' has no SELECT");
-  s.plan = CompileQuery(*batch->statements[0]->select, ctx, nullptr);
+  const ast::SelectStmt* select = batch->statements.empty() ? nullptr : batch->statements[0]->get<ast::SelectStmt>();
+  if (!select) throw err::NotSupported("view '" + view.name + "' has no SELECT");
+  s.plan = CompileQuery(*select, ctx, nullptr);
   s.view_batch = batch;
   s.columns = s.plan->columns;
   if (view.columns.size() == s.columns.size())

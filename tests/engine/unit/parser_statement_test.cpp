@@ -14,7 +14,7 @@ namespace {
 
 TEST(ParserSelect, SelectListForms) {
   auto batch = ParseOk("SELECT *, t.*, dbo.t.*, a AS x, b y, z = c + 1, d 'quoted alias', 'v' = 2, e AS [w w] FROM t");
-  const auto& items = One(batch).select->items;
+  const auto& items = One(batch).get<ast::SelectStmt>()->items;
   ASSERT_EQ(items.size(), 9u);
   EXPECT_EQ(Render(*items[0].expr), "*");
   EXPECT_EQ(Render(*items[1].expr), "t.*");
@@ -31,7 +31,7 @@ TEST(ParserSelect, SelectListForms) {
 TEST(ParserSelect, Clauses) {
   auto batch = ParseOk(
       "SELECT DISTINCT TOP 10 a, COUNT(*) FROM t WHERE b > 1 GROUP BY a, c HAVING COUNT(*) > 1 ORDER BY a DESC, 2");
-  const ast::SelectStmt& s = *One(batch).select;
+  const ast::SelectStmt& s = *One(batch).get<ast::SelectStmt>();
   EXPECT_TRUE(s.distinct);
   EXPECT_EQ(Render(*s.top), "10");
   EXPECT_FALSE(s.top_percent);
@@ -44,16 +44,17 @@ TEST(ParserSelect, Clauses) {
   EXPECT_EQ(Render(*s.order_by[1].expr), "2");
 
   batch = ParseOk("SELECT TOP (5) PERCENT * FROM t");
-  EXPECT_TRUE(One(batch).select->top_percent);
+  EXPECT_TRUE(One(batch).get<ast::SelectStmt>()->top_percent);
   batch = ParseOk("SELECT GETDATE()");
-  EXPECT_TRUE(One(batch).select->from.empty());
+  EXPECT_TRUE(One(batch).get<ast::SelectStmt>()->from.empty());
 }
 
 TEST(ParserSelect, Joins) {
   auto from = [](std::string_view text) {
     ast::Batch batch = ParseOk("SELECT * FROM " + std::string(text));
     std::string out;
-    for (const auto& ref : batch.statements.at(0)->select->from) out += (out.empty() ? "" : ", ") + RenderRef(*ref);
+    for (const auto& ref : batch.statements.at(0)->get<ast::SelectStmt>()->from)
+      out += (out.empty() ? "" : ", ") + RenderRef(*ref);
     return out;
   };
   EXPECT_EQ(from("Adresse AS A INNER JOIN B ON A.k = B.k LEFT OUTER JOIN C c ON c.x = A.x"),
@@ -70,7 +71,7 @@ TEST(ParserSelect, Joins) {
 
 TEST(ParserSelect, DerivedTables) {
   auto batch = ParseOk("SELECT d.n FROM (SELECT COUNT(*) AS n FROM t) AS d");
-  const ast::TableRef& ref = *One(batch).select->from[0];
+  const ast::TableRef& ref = *One(batch).get<ast::SelectStmt>()->from[0];
   EXPECT_EQ(ref.kind, ast::TableRef::Kind::kDerived);
   EXPECT_EQ(ref.alias, "d");
   ASSERT_TRUE(ref.derived);
@@ -80,7 +81,7 @@ TEST(ParserSelect, DerivedTables) {
 
 TEST(ParserSelect, UnionChainsAndOrderBy) {
   auto batch = ParseOk("SELECT a FROM t UNION SELECT b FROM u UNION ALL SELECT c FROM v ORDER BY 1");
-  const ast::SelectStmt& s = *One(batch).select;
+  const ast::SelectStmt& s = *One(batch).get<ast::SelectStmt>();
   ASSERT_TRUE(s.union_next);
   EXPECT_FALSE(s.union_all);
   ASSERT_TRUE(s.union_next->union_next);
@@ -91,10 +92,10 @@ TEST(ParserSelect, UnionChainsAndOrderBy) {
 
 TEST(ParserSelect, SelectInto) {
   auto batch = ParseOk("SELECT a, b INTO dbo.Copy FROM t WHERE 1 = 0");
-  EXPECT_EQ(One(batch).select->into.name, "Copy");
-  EXPECT_EQ(One(batch).select->into.schema, "dbo");
+  EXPECT_EQ(One(batch).get<ast::SelectStmt>()->into.name, "Copy");
+  EXPECT_EQ(One(batch).get<ast::SelectStmt>()->into.schema, "dbo");
   batch = ParseOk("SELECT a FROM t");
-  EXPECT_TRUE(One(batch).select->into.name.empty());
+  EXPECT_TRUE(One(batch).get<ast::SelectStmt>()->into.name.empty());
   EXPECT_EQ(ErrorOf("SELECT a FROM t UNION SELECT b INTO x FROM u"),
             "Msg 156: Incorrect syntax near the keyword 'INTO'.");
 }
@@ -103,34 +104,34 @@ TEST(ParserSelect, UpgraderQueries) {
   auto batch = ParseOk(
       "SELECT name FROM master.dbo.sysdatabases where UPPER(name) LIKE 'ZENTIX%' AND "
       "UPPER(SUBSTRING(name,7,3))<>'TMP'");
-  EXPECT_EQ(Render(*One(batch).select->where),
+  EXPECT_EQ(Render(*One(batch).get<ast::SelectStmt>()->where),
             "(AND (LIKE UPPER( name) 'ZENTIX%') (<> UPPER( SUBSTRING( name 7 3)) 'TMP'))");
   batch = ParseOk("SELECT COUNT(*)+1 AS MaxBr FROM AdrSepa WHERE AdrNr=5");
-  EXPECT_EQ(One(batch).select->items[0].alias, "MaxBr");
+  EXPECT_EQ(One(batch).get<ast::SelectStmt>()->items[0].alias, "MaxBr");
   batch = ParseOk("SELECT * FROM SysIndexes WHERE Name='iSuchText'");
-  EXPECT_EQ(One(batch).select->from[0]->table.name, "SysIndexes");
+  EXPECT_EQ(One(batch).get<ast::SelectStmt>()->from[0]->table.name, "SysIndexes");
   batch = ParseOk("SELECT * FROM Information_Schema.Columns");
-  EXPECT_EQ(One(batch).select->from[0]->table.schema, "Information_Schema");
+  EXPECT_EQ(One(batch).get<ast::SelectStmt>()->from[0]->table.schema, "Information_Schema");
 }
 
 // ---- INSERT / UPDATE / DELETE --------------------------------------------------------------------
 
 TEST(ParserDml, InsertValues) {
   auto batch = ParseOk("INSERT INTO GuVKennz (RimNr, Kennz, Bezeichnung)\nVALUES ('I','A','Einnahmen'), ('I','B',-1)");
-  const ast::InsertStmt& ins = *One(batch).insert;
+  const ast::InsertStmt& ins = *One(batch).get<ast::InsertStmt>();
   EXPECT_EQ(ins.table.name, "GuVKennz");
   EXPECT_EQ(ins.columns, (std::vector<std::string>{"RimNr", "Kennz", "Bezeichnung"}));
   ASSERT_EQ(ins.values.size(), 2u);
   EXPECT_EQ(Render(*ins.values[1][2]), "(- 1)");
   batch = ParseOk("INSERT t VALUES (NULL)");
-  EXPECT_TRUE(One(batch).insert->columns.empty());
+  EXPECT_TRUE(One(batch).get<ast::InsertStmt>()->columns.empty());
   batch = ParseOk("INSERT INTO [dbo].[t] DEFAULT VALUES");
-  EXPECT_TRUE(One(batch).insert->default_values);
+  EXPECT_TRUE(One(batch).get<ast::InsertStmt>()->default_values);
 }
 
 TEST(ParserDml, InsertSelect) {
   auto batch = ParseOk("INSERT INTO t (a,b) SELECT x = 1, y = z FROM u");
-  const ast::InsertStmt& ins = *One(batch).insert;
+  const ast::InsertStmt& ins = *One(batch).get<ast::InsertStmt>();
   ASSERT_TRUE(ins.select);
   EXPECT_EQ(ins.select->items[0].alias, "x");
   EXPECT_EQ(ins.select->items[1].alias, "y");
@@ -138,12 +139,12 @@ TEST(ParserDml, InsertSelect) {
   batch = ParseOk(
       "INSERT INTO AdrFunktion (AdrNr, Funktion, Nr)\nSELECT AdrNr, Funktion, 1 FROM Adresse WHERE "
       "(Funktion IS NOT NULL OR Funktion<>'')");
-  EXPECT_EQ(Render(*One(batch).insert->select->where), "(OR (IS NOT NULL Funktion) (<> Funktion ''))");
+  EXPECT_EQ(Render(*One(batch).get<ast::InsertStmt>()->select->where), "(OR (IS NOT NULL Funktion) (<> Funktion ''))");
 }
 
 TEST(ParserDml, Update) {
   auto batch = ParseOk("UPDATE A SET A.x = B.y, z = NULL FROM Adresse A LEFT JOIN B ON A.k = B.k WHERE A.n > 0");
-  const ast::UpdateStmt& u = *One(batch).update;
+  const ast::UpdateStmt& u = *One(batch).get<ast::UpdateStmt>();
   EXPECT_EQ(u.target.name, "A");
   ASSERT_EQ(u.sets.size(), 2u);
   EXPECT_EQ(u.sets[0].column, (std::vector<std::string>{"A", "x"}));
@@ -155,26 +156,26 @@ TEST(ParserDml, Update) {
   EXPECT_EQ(Render(*u.where), "(> A.n 0)");
 
   batch = ParseOk("UPDATE TOP (10) t SET a = 1");
-  EXPECT_EQ(Render(*One(batch).update->top), "10");
+  EXPECT_EQ(Render(*One(batch).get<ast::UpdateStmt>()->top), "10");
   batch = ParseOk(
       "UPDATE d_blz SET BIC= (select TOP 1 BIC from d_blz B where B.BLZ=d_blz.BLZ AND ISNULL(bic,'')<>'')  "
       "where bic IS NULL");
-  EXPECT_EQ(Render(*One(batch).update->sets[0].value), "(SUBQUERY)");
+  EXPECT_EQ(Render(*One(batch).get<ast::UpdateStmt>()->sets[0].value), "(SUBQUERY)");
   batch = ParseOk("UPDATE DSAFachverband SET Bezeichnung=REPLACE(Bezeichnung,'\r\n',' ')");
-  EXPECT_EQ(One(batch).update->sets[0].value->args[1]->literal.as_string(), "\r\n");
+  EXPECT_EQ(One(batch).get<ast::UpdateStmt>()->sets[0].value->args[1]->literal.as_string(), "\r\n");
 }
 
 TEST(ParserDml, Delete) {
   auto batch = ParseOk("DELETE FROM  dbo.GuVKennz");
-  EXPECT_EQ(One(batch).del->target.written, "dbo.GuVKennz");
+  EXPECT_EQ(One(batch).get<ast::DeleteStmt>()->target.written, "dbo.GuVKennz");
   batch = ParseOk("DELETE t WHERE a = 1");
-  EXPECT_EQ(Render(*One(batch).del->where), "(= a 1)");
+  EXPECT_EQ(Render(*One(batch).get<ast::DeleteStmt>()->where), "(= a 1)");
   batch = ParseOk("DELETE TOP (1) x FROM t x JOIN u ON u.k = x.k WHERE u.z = 0");
-  const ast::DeleteStmt& d = *One(batch).del;
+  const ast::DeleteStmt& d = *One(batch).get<ast::DeleteStmt>();
   EXPECT_EQ(d.target.name, "x");
   EXPECT_EQ(RenderRef(*d.from[0]), "[t x INNER u ON (= u.k x.k)]");
   batch = ParseOk("TRUNCATE TABLE dbo.t");
-  EXPECT_EQ(One(batch).truncate->table.name, "t");
+  EXPECT_EQ(One(batch).get<ast::TruncateStmt>()->table.name, "t");
 }
 
 // ---- DDL -----------------------------------------------------------------------------------------
@@ -184,7 +185,7 @@ TEST(ParserDdl, CreateTableColumns) {
       "CREATE TABLE dbo.F5kennzD (\nBILANZ_GUV varchar (6) NOT NULL,\n[ABHABEN] [numeric](19, 8) NULL,\n"
       "[LfdNr] [int] IDENTITY(1,1) NOT NULL,\nId int identity (10, -2),\nT text,\nM nvarchar(max) NOT NULL "
       "DEFAULT ('N'),\nD datetime CONSTRAINT DF_D DEFAULT getdate(), Z int DEFAULT (0), F float(53))");
-  const ast::CreateTableStmt& t = *One(batch).create_table;
+  const ast::CreateTableStmt& t = *One(batch).get<ast::CreateTableStmt>();
   EXPECT_EQ(t.name.schema, "dbo");
   ASSERT_EQ(t.columns.size(), 9u);
   EXPECT_EQ(t.columns[0].name, "BILANZ_GUV");
@@ -220,7 +221,7 @@ TEST(ParserDdl, CreateTableConstraints) {
       "CONSTRAINT FK_x FOREIGN KEY (KONTONR, BUCHJAHR) REFERENCES dbo.Konten (Nr, Jahr) ON UPDATE SET NULL "
       "ON DELETE NO ACTION,\nUNIQUE (U) WITH FILLFACTOR = 80,\nCHECK (BUCHJAHR BETWEEN 1900 AND 2100)\n"
       ") ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]");
-  const ast::CreateTableStmt& t = *One(batch).create_table;
+  const ast::CreateTableStmt& t = *One(batch).get<ast::CreateTableStmt>();
   ASSERT_EQ(t.columns.size(), 5u);
   const ast::ConstraintDef& ref = t.columns[2].constraints.at(0);
   EXPECT_EQ(ref.kind, ast::ConstraintDef::Kind::kForeignKey);
@@ -253,7 +254,7 @@ TEST(ParserDdl, CreateTableConstraints) {
 TEST(ParserDdl, AlterTableAddColumn) {
   auto column = [](std::string_view text) {
     ast::Batch batch = ParseOk(text);
-    ast::AlterTableStmt& alter = *batch.statements.at(0)->alter_table;
+    ast::AlterTableStmt& alter = *batch.statements.at(0)->get<ast::AlterTableStmt>();
     EXPECT_EQ(alter.action, ast::AlterTableStmt::Action::kAdd);
     return std::move(alter.add_columns.at(0));
   };
@@ -276,7 +277,7 @@ TEST(ParserDdl, AlterTableAddColumn) {
   ast::Batch batch = ParseOk(
       "ALTER TABLE t ADD a int NULL, b char(1) NOT NULL DEFAULT 'N', CONSTRAINT DF_c DEFAULT "
       "(0) FOR c");
-  const ast::AlterTableStmt& alter = *One(batch).alter_table;
+  const ast::AlterTableStmt& alter = *One(batch).get<ast::AlterTableStmt>();
   EXPECT_EQ(alter.add_columns.size(), 2u);
   ASSERT_EQ(alter.add_constraints.size(), 1u);
   EXPECT_EQ(alter.add_constraints[0].for_column, "c");
@@ -287,7 +288,7 @@ TEST(ParserDdl, AlterTableAddConstraint) {
   auto batch = ParseOk(
       "ALTER TABLE [dbo].[F5DAT] WITH NOCHECK ADD  CONSTRAINT [PK_F5DAT] PRIMARY KEY  CLUSTERED "
       "([STEUERSCHL],[LFDNR])  ON [PRIMARY] ");
-  const ast::AlterTableStmt& pk = *One(batch).alter_table;
+  const ast::AlterTableStmt& pk = *One(batch).get<ast::AlterTableStmt>();
   EXPECT_EQ(pk.table.written, "dbo.F5DAT");
   EXPECT_EQ(pk.with_check, false);
   ASSERT_EQ(pk.add_constraints.size(), 1u);
@@ -297,7 +298,7 @@ TEST(ParserDdl, AlterTableAddConstraint) {
   batch = ParseOk(
       "ALTER TABLE [dbo].[AdrFunktion]  WITH CHECK ADD  CONSTRAINT [FK_AdrFunktion_Adresse] FOREIGN KEY([AdrNr])\r\n"
       "REFERENCES [dbo].[Adresse] ([AdrNr]) ON UPDATE CASCADE ON DELETE CASCADE");
-  const ast::AlterTableStmt& fk = *One(batch).alter_table;
+  const ast::AlterTableStmt& fk = *One(batch).get<ast::AlterTableStmt>();
   EXPECT_EQ(fk.with_check, true);
   const ast::ConstraintDef& c = fk.add_constraints.at(0);
   EXPECT_EQ(c.kind, ast::ConstraintDef::Kind::kForeignKey);
@@ -310,41 +311,41 @@ TEST(ParserDdl, AlterTableAddConstraint) {
   batch = ParseOk(
       "ALTER TABLE [dbo].[F5KontMonosportverein]  ADD CONSTRAINT [PK_F5KontMonosportverein] PRIMARY KEY CLUSTERED (\n"
       "[BUCHJAHR] ASC,\n[KONTONR] ASC\n)WITH (IGNORE_DUP_KEY = OFF) ON [PRIMARY]");
-  EXPECT_EQ(One(batch).alter_table->add_constraints.at(0).columns.size(), 2u);
+  EXPECT_EQ(One(batch).get<ast::AlterTableStmt>()->add_constraints.at(0).columns.size(), 2u);
   batch = ParseOk("ALTER TABLE t ADD CONSTRAINT CK_x CHECK (a IN ('J','N'))");
-  EXPECT_EQ(One(batch).alter_table->add_constraints.at(0).source_text, "a IN ('J','N')");
+  EXPECT_EQ(One(batch).get<ast::AlterTableStmt>()->add_constraints.at(0).source_text, "a IN ('J','N')");
 }
 
 TEST(ParserDdl, AlterTableOtherActions) {
   using Action = ast::AlterTableStmt::Action;
   auto batch = ParseOk("ALTER TABLE dbo.AdrFunktion\r\n DROP CONSTRAINT FK_AdrFunktion_Adresse\r\n");
-  EXPECT_EQ(One(batch).alter_table->action, Action::kDropConstraint);
-  EXPECT_EQ(One(batch).alter_table->names, std::vector<std::string>{"FK_AdrFunktion_Adresse"});
+  EXPECT_EQ(One(batch).get<ast::AlterTableStmt>()->action, Action::kDropConstraint);
+  EXPECT_EQ(One(batch).get<ast::AlterTableStmt>()->names, std::vector<std::string>{"FK_AdrFunktion_Adresse"});
   batch = ParseOk("ALTER TABLE t DROP a, CONSTRAINT b");
-  EXPECT_EQ(One(batch).alter_table->names, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(One(batch).get<ast::AlterTableStmt>()->names, (std::vector<std::string>{"a", "b"}));
   batch = ParseOk("ALTER TABLE t DROP COLUMN a, b");
-  EXPECT_EQ(One(batch).alter_table->action, Action::kDropColumn);
-  EXPECT_EQ(One(batch).alter_table->names.size(), 2u);
+  EXPECT_EQ(One(batch).get<ast::AlterTableStmt>()->action, Action::kDropColumn);
+  EXPECT_EQ(One(batch).get<ast::AlterTableStmt>()->names.size(), 2u);
 
   batch = ParseOk("ALTER TABLE dbo.mandstam ALTER COLUMN GlaeubigerId varchar(35) Null");
-  const ast::AlterTableStmt& alter = *One(batch).alter_table;
+  const ast::AlterTableStmt& alter = *One(batch).get<ast::AlterTableStmt>();
   EXPECT_EQ(alter.action, Action::kAlterColumn);
   EXPECT_EQ(alter.alter_column.name, "GlaeubigerId");
   EXPECT_EQ(RenderType(alter.alter_column.type), "varchar(35)");
   EXPECT_EQ(alter.alter_column.nullable, true);
 
   batch = ParseOk("ALTER TABLE t WITH CHECK CHECK CONSTRAINT FK_a");
-  EXPECT_EQ(One(batch).alter_table->action, Action::kCheckConstraint);
-  EXPECT_EQ(One(batch).alter_table->with_check, true);
-  EXPECT_EQ(One(batch).alter_table->names, std::vector<std::string>{"FK_a"});
+  EXPECT_EQ(One(batch).get<ast::AlterTableStmt>()->action, Action::kCheckConstraint);
+  EXPECT_EQ(One(batch).get<ast::AlterTableStmt>()->with_check, true);
+  EXPECT_EQ(One(batch).get<ast::AlterTableStmt>()->names, std::vector<std::string>{"FK_a"});
   batch = ParseOk("ALTER TABLE t NOCHECK CONSTRAINT ALL");
-  EXPECT_EQ(One(batch).alter_table->action, Action::kNoCheckConstraint);
-  EXPECT_TRUE(One(batch).alter_table->names.empty());
+  EXPECT_EQ(One(batch).get<ast::AlterTableStmt>()->action, Action::kNoCheckConstraint);
+  EXPECT_TRUE(One(batch).get<ast::AlterTableStmt>()->names.empty());
 }
 
 TEST(ParserDdl, Indexes) {
   auto batch = ParseOk("CREATE NONCLUSTERED INDEX iSuchText ON F5BEW4 (BUCHJAHR, InterneNr DESC, SUCHTEXT)");
-  const ast::CreateIndexStmt& ix = *One(batch).create_index;
+  const ast::CreateIndexStmt& ix = *One(batch).get<ast::CreateIndexStmt>();
   EXPECT_EQ(ix.name, "iSuchText");
   EXPECT_EQ(ix.table.name, "F5BEW4");
   EXPECT_EQ(ix.clustered, false);
@@ -352,11 +353,11 @@ TEST(ParserDdl, Indexes) {
   ASSERT_EQ(ix.columns.size(), 3u);
   EXPECT_TRUE(ix.columns[1].desc);
   batch = ParseOk("CREATE UNIQUE INDEX u ON dbo.t (a) WITH (FILLFACTOR = 80) ON [PRIMARY]");
-  EXPECT_TRUE(One(batch).create_index->unique);
-  EXPECT_FALSE(One(batch).create_index->clustered.has_value());
+  EXPECT_TRUE(One(batch).get<ast::CreateIndexStmt>()->unique);
+  EXPECT_FALSE(One(batch).get<ast::CreateIndexStmt>()->clustered.has_value());
 
   batch = ParseOk("DROP INDEX t.ix, dbo.u.iy, iz ON v");
-  const auto& targets = One(batch).drop_index->targets;
+  const auto& targets = One(batch).get<ast::DropIndexStmt>()->targets;
   ASSERT_EQ(targets.size(), 3u);
   EXPECT_EQ(targets[0].table.name, "t");
   EXPECT_EQ(targets[0].index, "ix");
@@ -370,7 +371,7 @@ TEST(ParserDdl, Indexes) {
 TEST(ParserDdl, Views) {
   const std::string text = "CREATE VIEW dbo.v (a, b)\nAS\nSELECT x, y FROM t WHERE z = 1\n";
   auto batch = ParseOk(text);
-  const ast::CreateViewStmt& v = *One(batch).create_view;
+  const ast::CreateViewStmt& v = *One(batch).get<ast::CreateViewStmt>();
   EXPECT_EQ(v.name.written, "dbo.v");
   EXPECT_EQ(v.columns, (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(v.select_text, "SELECT x, y FROM t WHERE z = 1");
@@ -379,22 +380,22 @@ TEST(ParserDdl, Views) {
             "Msg 111: 'CREATE VIEW' must be the first statement in a query batch.");
   EXPECT_EQ(ErrorOf("CREATE VIEW v AS SELECT 1 SELECT 2"), "Msg 156: Incorrect syntax near the keyword 'SELECT'.");
   batch = ParseOk("DROP VIEW IF EXISTS v, w");
-  EXPECT_EQ(One(batch).kind, StmtKind::kDropView);
-  EXPECT_TRUE(One(batch).drop->if_exists);
-  EXPECT_EQ(One(batch).drop->names.size(), 2u);
+  EXPECT_EQ(One(batch).kind(), StmtKind::kDropView);
+  EXPECT_TRUE(One(batch).get<ast::DropViewStmt>()->if_exists);
+  EXPECT_EQ(One(batch).get<ast::DropViewStmt>()->names.size(), 2u);
 }
 
 TEST(ParserDdl, DropTableAndDatabases) {
   auto batch = ParseOk("DROP TABLE a, dbo.b");
-  EXPECT_EQ(One(batch).kind, StmtKind::kDropTable);
-  EXPECT_FALSE(One(batch).drop->if_exists);
-  EXPECT_EQ(One(batch).drop->names[1].written, "dbo.b");
+  EXPECT_EQ(One(batch).kind(), StmtKind::kDropTable);
+  EXPECT_FALSE(One(batch).get<ast::DropTableStmt>()->if_exists);
+  EXPECT_EQ(One(batch).get<ast::DropTableStmt>()->names[1].written, "dbo.b");
   batch = ParseOk("CREATE DATABASE [ZENTIX01] DROP DATABASE Old USE ZENTIX01");
   ASSERT_EQ(batch.statements.size(), 3u);
-  EXPECT_EQ(batch.statements[0]->kind, StmtKind::kCreateDatabase);
-  EXPECT_EQ(batch.statements[0]->database->name, "ZENTIX01");
-  EXPECT_EQ(batch.statements[1]->kind, StmtKind::kDropDatabase);
-  EXPECT_EQ(batch.statements[2]->kind, StmtKind::kUse);
+  EXPECT_EQ(batch.statements[0]->kind(), StmtKind::kCreateDatabase);
+  EXPECT_EQ(batch.statements[0]->get<ast::CreateDatabaseStmt>()->name, "ZENTIX01");
+  EXPECT_EQ(batch.statements[1]->kind(), StmtKind::kDropDatabase);
+  EXPECT_EQ(batch.statements[2]->kind(), StmtKind::kUse);
 }
 
 // ---- Control flow, SET, transactions -------------------------------------------------------------
@@ -403,11 +404,11 @@ TEST(ParserControl, IfExistsDrop) {
   auto batch =
       ParseOk("IF EXISTS (SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME ='X') DROP TABLE X");
   const ast::Stmt& s = One(batch);
-  EXPECT_EQ(s.kind, StmtKind::kIf);
-  EXPECT_EQ(Render(*s.if_stmt->condition), "(EXISTS)");
-  EXPECT_EQ(s.if_stmt->then_branch->kind, StmtKind::kDropTable);
-  EXPECT_EQ(s.if_stmt->then_branch->text, "DROP TABLE X");
-  EXPECT_FALSE(s.if_stmt->else_branch);
+  EXPECT_EQ(s.kind(), StmtKind::kIf);
+  EXPECT_EQ(Render(*s.get<ast::IfStmt>()->condition), "(EXISTS)");
+  EXPECT_EQ(s.get<ast::IfStmt>()->then_branch->kind(), StmtKind::kDropTable);
+  EXPECT_EQ(s.get<ast::IfStmt>()->then_branch->text, "DROP TABLE X");
+  EXPECT_FALSE(s.get<ast::IfStmt>()->else_branch);
 }
 
 TEST(ParserControl, IfElseAndBlocks) {
@@ -415,14 +416,14 @@ TEST(ParserControl, IfElseAndBlocks) {
       "IF NOT EXISTS (SELECT * FROM sysobjects WHERE name='t')\nBEGIN\n CREATE TABLE t (a int)\n INSERT INTO t "
       "VALUES (1)\nEND\nELSE\n PRINT 'exists'\nSELECT 1");
   ASSERT_EQ(batch.statements.size(), 2u);
-  const ast::IfStmt& s = *batch.statements[0]->if_stmt;
+  const ast::IfStmt& s = *batch.statements[0]->get<ast::IfStmt>();
   EXPECT_EQ(Render(*s.condition), "(NOT EXISTS)");
-  ASSERT_EQ(s.then_branch->kind, StmtKind::kBlock);
-  EXPECT_EQ(s.then_branch->block->statements.size(), 2u);
-  EXPECT_EQ(s.then_branch->block->statements[1]->line, 4);
+  ASSERT_EQ(s.then_branch->kind(), StmtKind::kBlock);
+  EXPECT_EQ(s.then_branch->get<ast::BlockStmt>()->statements.size(), 2u);
+  EXPECT_EQ(s.then_branch->get<ast::BlockStmt>()->statements[1]->line, 4);
   ASSERT_TRUE(s.else_branch);
-  EXPECT_EQ(s.else_branch->kind, StmtKind::kPrint);
-  EXPECT_EQ(Render(*s.else_branch->print->expr), "'exists'");
+  EXPECT_EQ(s.else_branch->kind(), StmtKind::kPrint);
+  EXPECT_EQ(Render(*s.else_branch->get<ast::PrintStmt>()->expr), "'exists'");
   EXPECT_EQ(ErrorOf("IF 1 = 1"), "Msg 102: Incorrect syntax near '1'.");
   EXPECT_EQ(ErrorOf("BEGIN SELECT 1"), "Msg 102: Incorrect syntax near '1'.");
 }
@@ -432,7 +433,7 @@ TEST(ParserControl, Transactions) {
       "BEGIN TRAN BEGIN TRANSACTION t1 COMMIT COMMIT TRAN COMMIT TRANSACTION t1 COMMIT WORK ROLLBACK "
       "ROLLBACK TRAN");
   std::vector<StmtKind> kinds;
-  for (const auto& s : batch.statements) kinds.push_back(s->kind);
+  for (const auto& s : batch.statements) kinds.push_back(s->kind());
   EXPECT_EQ(kinds, (std::vector<StmtKind>{StmtKind::kBeginTransaction, StmtKind::kBeginTransaction, StmtKind::kCommit,
                                           StmtKind::kCommit, StmtKind::kCommit, StmtKind::kCommit, StmtKind::kRollback,
                                           StmtKind::kRollback}));
@@ -441,7 +442,7 @@ TEST(ParserControl, Transactions) {
 TEST(ParserControl, SetOptions) {
   auto set = [](std::string_view text) {
     ast::Batch batch = ParseOk(text);
-    const ast::SetStmt& s = *batch.statements.at(0)->set;
+    const ast::SetStmt& s = *batch.statements.at(0)->get<ast::SetStmt>();
     return s.option + "=" + s.value + (s.table.name.empty() ? "" : " " + s.table.written);
   };
   EXPECT_EQ(set("SET NOCOUNT ON"), "NOCOUNT=ON");
@@ -455,10 +456,10 @@ TEST(ParserControl, SetOptions) {
   EXPECT_EQ(set("SET TRANSACTION ISOLATION LEVEL READ COMMITTED"), "TRANSACTION ISOLATION LEVEL=READ COMMITTED");
 
   auto batch = ParseOk("SET ANSI_NULLS, QUOTED_IDENTIFIER ON");
-  ASSERT_EQ(One(batch).kind, StmtKind::kBlock);
-  ASSERT_EQ(One(batch).block->statements.size(), 2u);
-  EXPECT_EQ(One(batch).block->statements[1]->set->option, "QUOTED_IDENTIFIER");
-  EXPECT_EQ(One(batch).block->statements[1]->set->value, "ON");
+  ASSERT_EQ(One(batch).kind(), StmtKind::kBlock);
+  ASSERT_EQ(One(batch).get<ast::BlockStmt>()->statements.size(), 2u);
+  EXPECT_EQ(One(batch).get<ast::BlockStmt>()->statements[1]->get<ast::SetStmt>()->option, "QUOTED_IDENTIFIER");
+  EXPECT_EQ(One(batch).get<ast::BlockStmt>()->statements[1]->get<ast::SetStmt>()->value, "ON");
   EXPECT_EQ(ErrorOf("SET NOCOUNT"), "Msg 102: Incorrect syntax near 'NOCOUNT'.");
   EXPECT_EQ(ErrorOf("SET FOO ON"), "Msg 102: Incorrect syntax near 'FOO'.");
 }

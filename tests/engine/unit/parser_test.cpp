@@ -14,14 +14,14 @@ namespace {
 
 TEST(ParserLexer, CommentsAreBlanks) {
   auto batch = ParseOk("-- leading\nSELECT /* a /* nested */ still comment */ 1 -- trailing");
-  EXPECT_EQ(Render(*One(batch).select->items[0].expr), "1");
+  EXPECT_EQ(Render(*One(batch).get<ast::SelectStmt>()->items[0].expr), "1");
   EXPECT_EQ(One(batch).line, 2);
   EXPECT_EQ(ErrorOf("SELECT 1 /* open /* nested */"), "Msg 113: Missing end comment mark '*/'.");
 }
 
 TEST(ParserLexer, DelimitedIdentifiers) {
   auto batch = ParseOk("SELECT [a]]b], \"quoted\"\"x\", [Eintritt ] FROM [dbo].[My Table]");
-  const ast::SelectStmt& s = *One(batch).select;
+  const ast::SelectStmt& s = *One(batch).get<ast::SelectStmt>();
   EXPECT_EQ(s.items[0].expr->parts, std::vector<std::string>{"a]b"});
   EXPECT_EQ(s.items[1].expr->parts, std::vector<std::string>{"quoted\"x"});
   EXPECT_EQ(s.items[2].expr->parts, std::vector<std::string>{"Eintritt "});
@@ -34,16 +34,16 @@ TEST(ParserLexer, StringsSpanLinesAndEscapeQuotes) {
   EXPECT_EQ(Expr("'it''s'"), "'it's'");
   auto batch = ParseOk("INSERT INTO t VALUES ('line one\r\nline two', 'x')\nSELECT 1");
   ASSERT_EQ(batch.statements.size(), 2u);
-  EXPECT_EQ(batch.statements[0]->insert->values[0][0]->literal.as_string(), "line one\r\nline two");
+  EXPECT_EQ(batch.statements[0]->get<ast::InsertStmt>()->values[0][0]->literal.as_string(), "line one\r\nline two");
   EXPECT_EQ(batch.statements[1]->line, 3);
   batch = ParseOk("SELECT [multi\nline] FROM t");
-  EXPECT_EQ(One(batch).select->items[0].expr->parts[0], "multi\nline");
+  EXPECT_EQ(One(batch).get<ast::SelectStmt>()->items[0].expr->parts[0], "multi\nline");
 }
 
 TEST(ParserLexer, StringLiteralTypes) {
   auto literal = [](std::string_view text) {
     ast::Batch batch = ParseOk("SELECT " + std::string(text));
-    return batch.statements[0]->select->items[0].expr->literal;
+    return batch.statements[0]->get<ast::SelectStmt>()->items[0].expr->literal;
   };
   EXPECT_EQ(literal("'abc'").type(), (SqlType{TypeId::kVarChar, 3}));
   EXPECT_EQ(literal("''").type(), (SqlType{TypeId::kVarChar, 1}));
@@ -57,7 +57,7 @@ TEST(ParserLexer, StringLiteralTypes) {
 TEST(ParserLexer, Numbers) {
   auto type_of = [](std::string_view text) {
     ast::Batch batch = ParseOk("SELECT " + std::string(text));
-    return batch.statements[0]->select->items[0].expr->literal.type().id;
+    return batch.statements[0]->get<ast::SelectStmt>()->items[0].expr->literal.type().id;
   };
   EXPECT_EQ(type_of("12"), TypeId::kInt);
   EXPECT_EQ(type_of("12.50"), TypeId::kNumeric);
@@ -71,7 +71,7 @@ TEST(ParserLexer, Numbers) {
 TEST(ParserLexer, PlaceholdersAreNumberedInOrder) {
   auto batch = ParseOk("UPDATE t SET a = ? WHERE b = ? AND c IN (?, ?)");
   EXPECT_EQ(batch.placeholder_count, 4);
-  const ast::UpdateStmt& u = *One(batch).update;
+  const ast::UpdateStmt& u = *One(batch).get<ast::UpdateStmt>();
   EXPECT_EQ(Render(*u.sets[0].value), "?0");
   EXPECT_EQ(Render(*u.where), "(AND (= b ?1) (IN c ?2 ?3))");
   EXPECT_EQ(ParseOk("SELECT '?' FROM t").placeholder_count, 0);
@@ -143,7 +143,7 @@ TEST(ParserErrors, GoIsNotTransactSql) {
   EXPECT_EQ(ErrorOf("CREATE TABLE t (a int)\nGO\nINSERT INTO t VALUES (1)"), "Msg 102: Incorrect syntax near 'GO'.");
   // Where a name may follow, SQL Server takes GO for an alias.
   auto batch = ParseOk("SELECT * FROM t\nGO");
-  EXPECT_EQ(One(batch).select->from[0]->alias, "GO");
+  EXPECT_EQ(One(batch).get<ast::SelectStmt>()->from[0]->alias, "GO");
 }
 
 TEST(ParserErrors, ConditionExpected) {
@@ -167,14 +167,14 @@ TEST(ParserErrors, UnsupportedStatementsSayWhat) {
 TEST(ParserBatch, StatementsWithoutSeparators) {
   auto batch = ParseOk("UPDATE t SET a = 1 UPDATE t SET b = 2\n  DELETE FROM t;SELECT 1;;");
   ASSERT_EQ(batch.statements.size(), 5u);
-  EXPECT_EQ(batch.statements[0]->kind, StmtKind::kUpdate);
+  EXPECT_EQ(batch.statements[0]->kind(), StmtKind::kUpdate);
   EXPECT_EQ(batch.statements[0]->text, "UPDATE t SET a = 1");
   EXPECT_EQ(batch.statements[1]->text, "UPDATE t SET b = 2");
   EXPECT_EQ(batch.statements[2]->text, "DELETE FROM t");
   EXPECT_EQ(batch.statements[2]->line, 2);
   EXPECT_EQ(batch.statements[2]->pos, 40u);
-  EXPECT_EQ(batch.statements[3]->kind, StmtKind::kSelect);
-  EXPECT_EQ(batch.statements[4]->kind, StmtKind::kEmpty);
+  EXPECT_EQ(batch.statements[3]->kind(), StmtKind::kSelect);
+  EXPECT_EQ(batch.statements[4]->kind(), StmtKind::kEmpty);
 }
 
 TEST(ParserBatch, EmptyBatches) {

@@ -128,15 +128,15 @@ inline ast::Stmt& One(ast::Batch& batch) {
 // Parses "SELECT <expr>" and renders the expression.
 inline std::string Expr(std::string_view expr) {
   ast::Batch batch = ParseOk("SELECT " + std::string(expr));
-  if (batch.statements.empty() || !batch.statements[0]->select) return "<none>";
-  return Render(*batch.statements[0]->select->items.at(0).expr);
+  if (batch.statements.empty() || !batch.statements[0]->get<ast::SelectStmt>()) return "<none>";
+  return Render(*batch.statements[0]->get<ast::SelectStmt>()->items.at(0).expr);
 }
 
 // Parses "SELECT 1 WHERE <condition>" and renders the condition.
 inline std::string Cond(std::string_view condition) {
   ast::Batch batch = ParseOk("SELECT 1 WHERE " + std::string(condition));
-  if (batch.statements.empty() || !batch.statements[0]->select) return "<none>";
-  return Render(*batch.statements[0]->select->where);
+  if (batch.statements.empty() || !batch.statements[0]->get<ast::SelectStmt>()) return "<none>";
+  return Render(*batch.statements[0]->get<ast::SelectStmt>()->where);
 }
 
 // "Msg <number>: <text>" of the error a batch raises, or "ok".
