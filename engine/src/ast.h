@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "values.h"
 
 namespace engine::ast {
 
@@ -22,14 +23,10 @@ struct SelectStmt;
 struct Stmt;
 using StmtPtr = std::unique_ptr<Stmt>;
 
-// A type as written: CAST(x AS varchar(40)), column definitions, CONVERT.
-struct TypeSpec {
-  std::string name;     // as written, e.g. "VARCHAR", "numeric", "Int"
-  int32_t length = -2;  // -2: not given, -1: max, else the number
-  int32_t precision = -1;
-  int32_t scale = -1;
-  size_t pos = 0;
-};
+// The written type and the binary operators are the vocabulary of values.h as well; the tree
+// names them as its own.
+using engine::BinaryOp;
+using engine::TypeSpec;
 
 // [server.][db.][schema.]name; the parts that were not written are empty.
 struct ObjectName {
@@ -62,25 +59,6 @@ enum class ExprKind : uint8_t {
   kBetween,      // args[0] [NOT] BETWEEN args[1] AND args[2]
   kLike,         // args[0] [NOT] LIKE args[1] [ESCAPE args[2]]
   kIsNull,       // args[0] IS [NOT] NULL
-};
-
-enum class BinaryOp : uint8_t {
-  kAdd,
-  kSub,
-  kMul,
-  kDiv,
-  kMod,
-  kEq,
-  kNe,
-  kLt,
-  kLe,
-  kGt,
-  kGe,  // `!=` is kNe, `!<` is kGe, `!>` is kLe
-  kAnd,
-  kOr,
-  kBitAnd,
-  kBitOr,
-  kBitXor,
 };
 
 enum class UnaryOp : uint8_t { kNeg, kPlus, kNot, kBitNot };

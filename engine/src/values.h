@@ -8,12 +8,40 @@
 #include <string>
 #include <string_view>
 
-#include "ast.h"
 #include "engine/engine.h"
 
 namespace engine {
 
 enum class DateFormat : uint8_t { kDmy, kMdy, kYmd, kYdm, kMyd, kDym };
+
+// A type as written: CAST(x AS varchar(40)), column definitions, CONVERT.
+struct TypeSpec {
+  std::string name;     // as written, e.g. "VARCHAR", "numeric", "Int"
+  int32_t length = -2;  // -2: not given, -1: max, else the number
+  int32_t precision = -1;
+  int32_t scale = -1;
+  size_t pos = 0;
+};
+
+// Operators of binary expressions; the arithmetic and bitwise ones are evaluated by Arithmetic.
+enum class BinaryOp : uint8_t {
+  kAdd,
+  kSub,
+  kMul,
+  kDiv,
+  kMod,
+  kEq,
+  kNe,
+  kLt,
+  kLe,
+  kGt,
+  kGe,  // `!=` is kNe, `!<` is kGe, `!>` is kLe
+  kAnd,
+  kOr,
+  kBitAnd,
+  kBitOr,
+  kBitXor,
+};
 
 // Session settings that decide conversions.
 struct ConvertOptions {
@@ -29,6 +57,7 @@ inline bool CollateEqual(std::string_view a, std::string_view b) { return Collat
 std::string CollateKey(std::string_view s);
 std::string UpperCase(std::string_view s);  // collation rules: 'ä' -> 'Ä', 'ß' unchanged
 std::string LowerCase(std::string_view s);
+std::string AsciiUpper(std::string_view s);  // a-z only: keywords, option and procedure names
 // LIKE with %, _, [a-f], [^...] and an optional escape character. Trailing blanks of the value
 // are ignored unless `unicode` (an operand is nchar/nvarchar); the pattern's blanks count.
 bool Like(std::string_view value, std::string_view pattern, std::optional<char32_t> escape, bool unicode);
@@ -42,7 +71,7 @@ std::string ToCodePage1252(std::string_view s);
 // = nvarchar(128), "double precision" = float). CAST without length: (n)varchar/(n)char get
 // `default_length` (30 in CAST/CONVERT, 1 in DDL). decimal without precision: (18,0).
 // Throws 2715 for an unknown name.
-SqlType ResolveType(const ast::TypeSpec& spec, int32_t default_length);
+SqlType ResolveType(const TypeSpec& spec, int32_t default_length);
 // The type of a numeric literal as written ("12" int, "12.50" numeric(4,2), "1e2" float,
 // "2147483648" numeric(10,0)) and its value.
 Value NumericLiteral(std::string_view text);
@@ -74,7 +103,7 @@ std::string GroupKey(const Value& v);
 // + - * / % & | ^ with SQL Server's rules: string + string concatenates (NULL yields NULL),
 // datetime + number adds days, datetime + datetime adds the offset from 1900-01-01, int / int
 // truncates, overflow 8115, divide by zero 8134, 'abc' + 1 raises 245.
-Value Arithmetic(ast::BinaryOp op, const Value& a, const Value& b, const ConvertOptions& opts);
+Value Arithmetic(BinaryOp op, const Value& a, const Value& b, const ConvertOptions& opts);
 Value Negate(const Value& v);     // unary minus (8117 on strings)
 Value UnaryPlus(const Value& v);  // accepted on strings and numbers alike
 Value BitNot(const Value& v);

@@ -440,12 +440,4 @@ bool EqualsUpper(std::string_view text, std::string_view upper) {
   return true;
 }
 
-std::string AsciiUpper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
 }  // namespace engine::parse

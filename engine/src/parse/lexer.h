@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "values.h"
+
 namespace engine::parse {
 
 enum class TokenKind : uint8_t {
@@ -51,6 +53,6 @@ bool IsReservedKeyword(std::string_view upper_word);
 // ASCII case-insensitive equality; `upper` must already be upper case.
 bool EqualsUpper(std::string_view text, std::string_view upper);
 
-std::string AsciiUpper(std::string_view text);
+using engine::AsciiUpper;  // values.h
 
 }  // namespace engine::parse

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "errors.h"
-#include "parse/lexer.h"
+#include "values.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -21,8 +21,6 @@
 namespace engine {
 
 namespace {
-
-using parse::AsciiUpper;
 
 std::string Key(std::string_view db, std::string_view resource) {
   std::string key = AsciiUpper(db);

@@ -12,7 +12,6 @@
 namespace engine {
 namespace {
 
-using ast::BinaryOp;
 using detail::Wide;
 
 std::string_view OpWord(BinaryOp op) {
@@ -317,7 +316,7 @@ Value DateOp(BinaryOp op, const Value& a, const Value& b, const ConvertOptions& 
 
 }  // namespace
 
-Value Arithmetic(ast::BinaryOp op, const Value& a, const Value& b, const ConvertOptions& opts) {
+Value Arithmetic(BinaryOp op, const Value& a, const Value& b, const ConvertOptions& opts) {
   const SqlType& ta = a.type();
   const SqlType& tb = b.type();
   if (op >= BinaryOp::kEq && op <= BinaryOp::kOr)

@@ -257,6 +257,15 @@ std::string MapCase(std::string_view s, Map map) {
 }  // namespace
 
 std::string UpperCase(std::string_view s) { return MapCase(s, UpperCp); }
+
+std::string AsciiUpper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
 std::string LowerCase(std::string_view s) { return MapCase(s, LowerCp); }
 
 size_t Utf8Length(std::string_view s) {

@@ -70,7 +70,7 @@ std::string NormalizeName(std::string_view name) {
   return out;
 }
 
-SqlType StringType(TypeId id, const ast::TypeSpec& spec, int32_t default_length) {
+SqlType StringType(TypeId id, const TypeSpec& spec, int32_t default_length) {
   int32_t len = spec.length == -2 ? default_length : spec.length;
   if (len == 0) len = 1;
   return MakeType(id, len);
@@ -78,7 +78,7 @@ SqlType StringType(TypeId id, const ast::TypeSpec& spec, int32_t default_length)
 
 }  // namespace
 
-SqlType ResolveType(const ast::TypeSpec& spec, int32_t default_length) {
+SqlType ResolveType(const TypeSpec& spec, int32_t default_length) {
   std::string name = NormalizeName(spec.name);
   for (const NamedType& t : kTypeNames) {
     if (name != t.name) continue;

@@ -2,6 +2,7 @@
 // wording of the error factories.
 #include <gtest/gtest.h>
 
+#include "ast.h"
 #include "errors.h"
 #include "values.h"
 
