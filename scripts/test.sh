@@ -9,6 +9,10 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
+# The include direction inside the engine (engine/README.md); cheap, so it runs before any build.
+echo "==> engine include direction"
+python3 scripts/check-engine-includes.py
+
 # ccache keys on the source and the compiler's arguments; with paths below the checkout made relative and
 # the build directory left out of the key, a fresh clone on this machine compiles only what changed.
 export CCACHE_BASEDIR="$PWD"
