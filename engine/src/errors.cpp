@@ -10,6 +10,8 @@ namespace {
 std::string Q(std::string_view s) { return "'" + std::string(s) + "'"; }
 std::string DQ(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
+// Every factory below builds its error here, so number, severity, state and scope are always
+// given together; informational messages take the Message part of the result.
 SqlError Make(int number, int severity, int state, std::string text, ErrorScope scope) {
   return SqlError(number, severity, state, std::move(text), scope);
 }
@@ -567,22 +569,10 @@ SqlError NotSupported(std::string_view what) { return Make(40000, 16, 1, std::st
 
 // ---- Informational messages ---------------------------------------------------------------
 
-Message StatementTerminated() {
-  Message m;
-  m.number = 3621;
-  m.severity = 10;
-  m.state = 0;
-  m.text = kStatementTerminated;
-  return m;
-}
+Message StatementTerminated() { return Make(3621, 10, 0, kStatementTerminated, ErrorScope::kStatement).message(); }
 
 Message Info(int number, std::string text) {
-  Message m;
-  m.number = number;
-  m.severity = 10;
-  m.state = 1;
-  m.text = std::move(text);
-  return m;
+  return Make(number, 10, 1, std::move(text), ErrorScope::kStatement).message();
 }
 
 }  // namespace engine::err
