@@ -567,6 +567,205 @@ SqlError AppLockFileUnusable(std::string_view file) {
 
 SqlError NotSupported(std::string_view what) { return Make(40000, 16, 1, std::string(what), ErrorScope::kBatch); }
 
+// ---- DDL ----------------------------------------------------------------------------------
+
+SqlError& FollowConstraintFailed(SqlError& e) {
+  return e.Follow(1750, 16, 0, "Could not create constraint. See previous errors.");
+}
+
+SqlError IndexColumnMissing(std::string_view column) {
+  return Make(1911, 16, 1, "Column name " + Q(column) + " does not exist in the target table or view.",
+              ErrorScope::kBatch);
+}
+
+SqlError IndexTableMissing(std::string_view written) {
+  return Make(1088, 16, 12,
+              "Cannot find the object " + DQ(written) + " because it does not exist or you do not have permissions.",
+              ErrorScope::kBatch);
+}
+
+SqlError IndexOnView(std::string_view view) {
+  return Make(1939, 16, 1, "Cannot create index on view " + Q(view) + " because the view is not schema bound.",
+              ErrorScope::kBatch);
+}
+
+SqlError IndexColumnTwice(std::string_view column) {
+  return Make(1909, 16, 1,
+              "Cannot use duplicate column names in index. Column name " + Q(column) + " listed more than once.",
+              ErrorScope::kBatch);
+}
+
+SqlError IndexOfConstraint(std::string_view table_dot_index, bool primary) {
+  return Make(3723, 16, 4,
+              "An explicit DROP INDEX is not allowed on index " + Q(table_dot_index) + ". It is being used for " +
+                  (primary ? "PRIMARY KEY" : "UNIQUE KEY") + " constraint enforcement.",
+              ErrorScope::kBatch);
+}
+
+SqlError DatabaseMissing(std::string_view name) {
+  return Make(2702, 16, 2, "Database " + Q(name) + " does not exist.", ErrorScope::kBatch);
+}
+
+SqlError SchemaMissing(std::string_view schema) {
+  return Make(
+      2760, 16, 1,
+      "The specified schema name " + DQ(schema) + " either does not exist or you do not have permission to use it.",
+      ErrorScope::kBatch);
+}
+
+SqlError IdentityTypeInvalid(std::string_view column) {
+  return Make(2749, 16, 2,
+              "Identity column " + Q(column) +
+                  " must be of data type int, bigint, smallint, tinyint, or decimal or numeric with a scale of 0, "
+                  "and constrained to be nonnullable.",
+              ErrorScope::kBatch);
+}
+
+SqlError IdentityNullable(std::string_view column, std::string_view table) {
+  return Make(8147, 16, 1,
+              "Could not create IDENTITY attribute on nullable column " + Q(column) + ", table " + Q(table) + ".",
+              ErrorScope::kBatch);
+}
+
+SqlError WrongDropKind(std::string_view statement, std::string_view name, std::string_view actual,
+                       std::string_view use) {
+  return Make(3705, 16, 1,
+              "Cannot use DROP " + std::string(statement) + " with " + Q(name) + " because " + Q(name) + " is " +
+                  std::string(actual) + ". Use DROP " + std::string(use) + ".",
+              ErrorScope::kBatch);
+}
+
+SqlError ViewColumnUnnamed(int ordinal) {
+  return Make(
+      4511, 16, 1,
+      "Create View or Function failed because no column name was specified for column " + std::to_string(ordinal) + ".",
+      ErrorScope::kBatch);
+}
+
+SqlError ViewColumnTwice(std::string_view column, std::string_view view) {
+  return Make(4506, 16, 1,
+              "Column names in each view or function must be unique. Column name " + Q(column) +
+                  " in view or function " + Q(view) + " is specified more than once.",
+              ErrorScope::kBatch);
+}
+
+SqlError ViewColumnListTooLong(std::string_view view) {
+  return Make(4502, 16, 1, "View or function " + Q(view) + " has more column names specified than columns defined.",
+              ErrorScope::kBatch);
+}
+
+SqlError ViewColumnListTooShort(std::string_view view) {
+  return Make(4501, 16, 1, "View or function " + Q(view) + " has fewer column names specified than columns defined.",
+              ErrorScope::kBatch);
+}
+
+SqlError BadDateFormat(std::string_view value) {
+  return Make(2741, 16, 1, "SET DATEFORMAT date order " + Q(value) + " is invalid.", ErrorScope::kBatch);
+}
+
+SqlError DdlSystemDatabase(std::string_view name) {
+  return Make(3708, 16, 1, "Cannot drop the database " + Q(name) + " because it is a system database.",
+              ErrorScope::kBatch);
+}
+
+SqlError NoPrimaryKeyToReference(std::string_view fk, std::string_view ref_table) {
+  SqlError e = Make(1773, 16, 0,
+                    "Foreign key " + Q(fk) + " has implicit reference to object " + Q(ref_table) +
+                        " on which there is no primary key defined.",
+                    ErrorScope::kBatch);
+  FollowConstraintFailed(e);
+  return e;
+}
+
+SqlError ForeignKeyColumnMissing(std::string_view fk, std::string_view column, std::string_view table,
+                                 bool referenced) {
+  SqlError e = Make(referenced ? 1770 : 1769, 16, 1,
+                    "Foreign key " + Q(fk) + " references invalid column " + Q(column) + " in " +
+                        (referenced ? "referenced" : "referencing") + " table " + Q(table) + ".",
+                    ErrorScope::kBatch);
+  FollowConstraintFailed(e);
+  return e;
+}
+
+SqlError ForeignKeyColumnCount(std::string_view table) {
+  SqlError e = Make(
+      8139, 16, 0,
+      "Number of referencing columns in foreign key differs from number of referenced columns, table " + Q(table) + ".",
+      ErrorScope::kBatch);
+  FollowConstraintFailed(e);
+  return e;
+}
+
+SqlError ForeignKeyTypeMismatch(std::string_view ref_column, std::string_view column, std::string_view fk) {
+  SqlError e = Make(1778, 16, 0,
+                    "Column " + Q(ref_column) + " is not the same data type as referencing column " + Q(column) +
+                        " in foreign key " + Q(fk) + ".",
+                    ErrorScope::kBatch);
+  FollowConstraintFailed(e);
+  return e;
+}
+
+SqlError OnlyDataColumn(std::string_view column, std::string_view table) {
+  return Make(4923, 16, 1,
+              "ALTER TABLE DROP COLUMN failed because " + Q(column) + " is the only data column in table " + Q(table) +
+                  ". A table must have at least one data column.",
+              ErrorScope::kBatch);
+}
+
+SqlError ConstraintMissing(std::string_view name) {
+  return Make(4917, 16, 1, "Constraint " + Q(name) + " does not exist.", ErrorScope::kBatch);
+}
+
+SqlError DefaultColumnInvalid(std::string_view column, std::string_view table) {
+  SqlError e = Make(1752, 16, 0,
+                    "Column " + Q(column) + " in table " + Q(table) + " is invalid for creating a default constraint.",
+                    ErrorScope::kBatch);
+  FollowConstraintFailed(e);
+  return e;
+}
+
+SqlError DefaultAlreadyBound(std::string_view /*column*/, std::string_view /*table*/) {
+  SqlError e = Make(1781, 16, 1, "Column already has a DEFAULT bound to it.", ErrorScope::kBatch);
+  FollowConstraintFailed(e);
+  return e;
+}
+
+SqlError DefaultOnIdentity(std::string_view table, std::string_view column) {
+  SqlError e = Make(1754, 16, 0,
+                    "Defaults cannot be created on columns with an IDENTITY attribute. Table " + Q(table) +
+                        ", column " + Q(column) + ".",
+                    ErrorScope::kBatch);
+  FollowConstraintFailed(e);
+  return e;
+}
+
+Message ObjectsAccessColumnMessage(std::string_view action, std::string_view column) {
+  return Make(4922, 16, 9,
+              "ALTER TABLE " + std::string(action) + " " + std::string(column) +
+                  " failed because one or more objects access this column.",
+              ErrorScope::kBatch)
+      .message();
+}
+
+SqlError CrossDatabaseForeignKey(std::string_view fk) {
+  SqlError e = Make(1763, 16, 0, "Cross-database foreign key references are not supported. Foreign key " + Q(fk) + ".",
+                    ErrorScope::kBatch);
+  FollowConstraintFailed(e);
+  return e;
+}
+
+// ---- Storage ------------------------------------------------------------------------------
+
+SqlError StorageFailure(std::string_view db, std::string_view detail) {
+  return Make(823, 16, 1, "The database file of " + Q(db) + " could not be used: " + std::string(detail) + ".",
+              ErrorScope::kBatch);
+}
+
+SqlError SystemDatabase(std::string_view name) {
+  return Make(3708, 16, 1, "Cannot drop the database " + Q(name) + " because it is a system database.",
+              ErrorScope::kStatement);
+}
+
 // ---- Informational messages ---------------------------------------------------------------
 
 Message StatementTerminated() { return Make(3621, 10, 0, kStatementTerminated, ErrorScope::kStatement).message(); }

@@ -124,11 +124,41 @@ SqlError MoreColumnsThanValues(bool values_clause);  // 109 (VALUES) / 120 (SELE
 SqlError MoreValuesThanColumns(bool values_clause);  // 110 (VALUES) / 121 (SELECT)
 SqlError InvalidFloatOperation();                    // 3623 (SQRT(-1), LOG(0))
 
-}  // namespace engine::err
+// DDL executors.
+SqlError& FollowConstraintFailed(SqlError& e);                               // + 1750 after a constraint failure
+SqlError IndexColumnMissing(std::string_view column);                        // 1911
+SqlError IndexTableMissing(std::string_view written);                        // 1088
+SqlError IndexOnView(std::string_view view);                                 // 1939
+SqlError IndexColumnTwice(std::string_view column);                          // 1909
+SqlError IndexOfConstraint(std::string_view table_dot_index, bool primary);  // 3723
+SqlError DatabaseMissing(std::string_view name);                             // 2702
+SqlError SchemaMissing(std::string_view schema);                             // 2760
+SqlError IdentityTypeInvalid(std::string_view column);                       // 2749
+SqlError IdentityNullable(std::string_view column, std::string_view table);  // 8147
+SqlError WrongDropKind(std::string_view statement, std::string_view name, std::string_view actual,
+                       std::string_view use);                                       // 3705
+SqlError ViewColumnUnnamed(int ordinal);                                            // 4511
+SqlError ViewColumnTwice(std::string_view column, std::string_view view);           // 4506
+SqlError ViewColumnListTooLong(std::string_view view);                              // 4502
+SqlError ViewColumnListTooShort(std::string_view view);                             // 4501
+SqlError BadDateFormat(std::string_view value);                                     // 2741
+SqlError DdlSystemDatabase(std::string_view name);                                  // 3708
+SqlError NoPrimaryKeyToReference(std::string_view fk, std::string_view ref_table);  // 1773 + 1750
+SqlError ForeignKeyColumnMissing(std::string_view fk, std::string_view column, std::string_view table,
+                                 bool referenced);       // 1770 / 1769 + 1750
+SqlError ForeignKeyColumnCount(std::string_view table);  // 8139 + 1750
+SqlError ForeignKeyTypeMismatch(std::string_view ref_column, std::string_view column,
+                                std::string_view fk);                            // 1778 + 1750
+SqlError OnlyDataColumn(std::string_view column, std::string_view table);        // 4923
+SqlError ConstraintMissing(std::string_view name);                               // 4917
+SqlError DefaultColumnInvalid(std::string_view column, std::string_view table);  // 1752 + 1750
+SqlError DefaultAlreadyBound(std::string_view column, std::string_view table);   // 1781 + 1750
+SqlError DefaultOnIdentity(std::string_view table, std::string_view column);     // 1754 + 1750
+// 4922 for DROP COLUMN / ALTER COLUMN ("ALTER TABLE DROP COLUMN c failed because ...").
+Message ObjectsAccessColumnMessage(std::string_view action, std::string_view column);
+SqlError CrossDatabaseForeignKey(std::string_view fk);  // 1763 + 1750
 
-namespace engine::err {
-
-// Storage (implemented in storage/storage_errors.cpp).
+// Storage.
 // A failure of the database file that is not the statement's fault (disk full, I/O error, lock
 // wait timed out): number 823, batch scope, text naming the database and SQLite's reason.
 SqlError StorageFailure(std::string_view db, std::string_view detail);

@@ -2,7 +2,6 @@
 #include <optional>
 
 #include "ddl/ddl_common.h"
-#include "ddl/ddl_errors.h"
 #include "errors.h"
 #include "exec.h"
 #include "values.h"
@@ -69,7 +68,7 @@ void ExecSet(const ast::SetStmt& stmt, ExecContext& ctx) {
     o.ansi_null_dflt_on = on;
   } else if (CollateEqual(opt, "DATEFORMAT")) {
     auto fmt = ParseDateFormat(stmt.value);
-    if (!fmt) throw ddl::BadDateFormat(stmt.value);
+    if (!fmt) throw err::BadDateFormat(stmt.value);
     o.convert.dateformat = *fmt;
   } else if (CollateEqual(opt, "IDENTITY_INSERT")) {
     SetIdentityInsert(stmt, on, ctx);
