@@ -21,7 +21,7 @@ constexpr const char* kCouldNotDropConstraint = "Could not drop constraint. See 
 constexpr const char* kStatementTerminated = "The statement has been terminated.";
 
 SqlError WithCreateConstraint(SqlError e) {
-  e.Follow(1750, 16, 0, kCouldNotCreateConstraint);
+  FollowConstraintFailed(e);
   return e;
 }
 
@@ -273,7 +273,7 @@ SqlError DuplicateOnCreateIndex(std::string_view object, std::string_view index,
            "name " +
                Q(object) + " and the index name " + Q(index) + ". The duplicate key value is " + std::string(key) + ".",
            ErrorScope::kBatch);
-  if (constraint) e.Follow(1750, 16, 0, kCouldNotCreateConstraint);
+  if (constraint) FollowConstraintFailed(e);
   return WithTerminated(std::move(e));
 }
 
@@ -407,14 +407,6 @@ SqlError ColumnDoesNotExist(std::string_view action, std::string_view column, st
 
 SqlError DependentObject(std::string_view kind, std::string_view object, std::string_view column) {
   return Make(5074, 16, 1, "The " + std::string(kind) + " " + Q(object) + " is dependent on column " + Q(column) + ".",
-              ErrorScope::kBatch);
-}
-
-SqlError ObjectsAccessColumn(std::string_view column) {
-  return Make(4922, 16, 9,
-              "ALTER TABLE ALTER COLUMN " + std::string(column) +
-                  " failed because one or more objects access this "
-                  "column.",
               ErrorScope::kBatch);
 }
 
@@ -569,9 +561,7 @@ SqlError NotSupported(std::string_view what) { return Make(40000, 16, 1, std::st
 
 // ---- DDL ----------------------------------------------------------------------------------
 
-SqlError& FollowConstraintFailed(SqlError& e) {
-  return e.Follow(1750, 16, 0, "Could not create constraint. See previous errors.");
-}
+SqlError& FollowConstraintFailed(SqlError& e) { return e.Follow(1750, 16, 0, kCouldNotCreateConstraint); }
 
 SqlError IndexColumnMissing(std::string_view column) {
   return Make(1911, 16, 1, "Column name " + Q(column) + " does not exist in the target table or view.",
@@ -663,46 +653,38 @@ SqlError BadDateFormat(std::string_view value) {
   return Make(2741, 16, 1, "SET DATEFORMAT date order " + Q(value) + " is invalid.", ErrorScope::kBatch);
 }
 
-SqlError DdlSystemDatabase(std::string_view name) {
+SqlError SystemDatabase(std::string_view name) {
   return Make(3708, 16, 1, "Cannot drop the database " + Q(name) + " because it is a system database.",
               ErrorScope::kBatch);
 }
 
 SqlError NoPrimaryKeyToReference(std::string_view fk, std::string_view ref_table) {
-  SqlError e = Make(1773, 16, 0,
-                    "Foreign key " + Q(fk) + " has implicit reference to object " + Q(ref_table) +
-                        " on which there is no primary key defined.",
-                    ErrorScope::kBatch);
-  FollowConstraintFailed(e);
-  return e;
+  return WithCreateConstraint(Make(1773, 16, 0,
+                                   "Foreign key " + Q(fk) + " has implicit reference to object " + Q(ref_table) +
+                                       " on which there is no primary key defined.",
+                                   ErrorScope::kBatch));
 }
 
 SqlError ForeignKeyColumnMissing(std::string_view fk, std::string_view column, std::string_view table,
                                  bool referenced) {
-  SqlError e = Make(referenced ? 1770 : 1769, 16, 1,
-                    "Foreign key " + Q(fk) + " references invalid column " + Q(column) + " in " +
-                        (referenced ? "referenced" : "referencing") + " table " + Q(table) + ".",
-                    ErrorScope::kBatch);
-  FollowConstraintFailed(e);
-  return e;
+  return WithCreateConstraint(Make(referenced ? 1770 : 1769, 16, 1,
+                                   "Foreign key " + Q(fk) + " references invalid column " + Q(column) + " in " +
+                                       (referenced ? "referenced" : "referencing") + " table " + Q(table) + ".",
+                                   ErrorScope::kBatch));
 }
 
 SqlError ForeignKeyColumnCount(std::string_view table) {
-  SqlError e = Make(
+  return WithCreateConstraint(Make(
       8139, 16, 0,
       "Number of referencing columns in foreign key differs from number of referenced columns, table " + Q(table) + ".",
-      ErrorScope::kBatch);
-  FollowConstraintFailed(e);
-  return e;
+      ErrorScope::kBatch));
 }
 
 SqlError ForeignKeyTypeMismatch(std::string_view ref_column, std::string_view column, std::string_view fk) {
-  SqlError e = Make(1778, 16, 0,
-                    "Column " + Q(ref_column) + " is not the same data type as referencing column " + Q(column) +
-                        " in foreign key " + Q(fk) + ".",
-                    ErrorScope::kBatch);
-  FollowConstraintFailed(e);
-  return e;
+  return WithCreateConstraint(Make(1778, 16, 0,
+                                   "Column " + Q(ref_column) + " is not the same data type as referencing column " +
+                                       Q(column) + " in foreign key " + Q(fk) + ".",
+                                   ErrorScope::kBatch));
 }
 
 SqlError OnlyDataColumn(std::string_view column, std::string_view table) {
@@ -717,29 +699,23 @@ SqlError ConstraintMissing(std::string_view name) {
 }
 
 SqlError DefaultColumnInvalid(std::string_view column, std::string_view table) {
-  SqlError e = Make(1752, 16, 0,
-                    "Column " + Q(column) + " in table " + Q(table) + " is invalid for creating a default constraint.",
-                    ErrorScope::kBatch);
-  FollowConstraintFailed(e);
-  return e;
+  return WithCreateConstraint(Make(
+      1752, 16, 0, "Column " + Q(column) + " in table " + Q(table) + " is invalid for creating a default constraint.",
+      ErrorScope::kBatch));
 }
 
 SqlError DefaultAlreadyBound(std::string_view /*column*/, std::string_view /*table*/) {
-  SqlError e = Make(1781, 16, 1, "Column already has a DEFAULT bound to it.", ErrorScope::kBatch);
-  FollowConstraintFailed(e);
-  return e;
+  return WithCreateConstraint(Make(1781, 16, 1, "Column already has a DEFAULT bound to it.", ErrorScope::kBatch));
 }
 
 SqlError DefaultOnIdentity(std::string_view table, std::string_view column) {
-  SqlError e = Make(1754, 16, 0,
-                    "Defaults cannot be created on columns with an IDENTITY attribute. Table " + Q(table) +
-                        ", column " + Q(column) + ".",
-                    ErrorScope::kBatch);
-  FollowConstraintFailed(e);
-  return e;
+  return WithCreateConstraint(Make(1754, 16, 0,
+                                   "Defaults cannot be created on columns with an IDENTITY attribute. Table " +
+                                       Q(table) + ", column " + Q(column) + ".",
+                                   ErrorScope::kBatch));
 }
 
-Message ObjectsAccessColumnMessage(std::string_view action, std::string_view column) {
+Message ObjectsAccessColumn(std::string_view action, std::string_view column) {
   return Make(4922, 16, 9,
               "ALTER TABLE " + std::string(action) + " " + std::string(column) +
                   " failed because one or more objects access this column.",
@@ -748,10 +724,9 @@ Message ObjectsAccessColumnMessage(std::string_view action, std::string_view col
 }
 
 SqlError CrossDatabaseForeignKey(std::string_view fk) {
-  SqlError e = Make(1763, 16, 0, "Cross-database foreign key references are not supported. Foreign key " + Q(fk) + ".",
-                    ErrorScope::kBatch);
-  FollowConstraintFailed(e);
-  return e;
+  return WithCreateConstraint(
+      Make(1763, 16, 0, "Cross-database foreign key references are not supported. Foreign key " + Q(fk) + ".",
+           ErrorScope::kBatch));
 }
 
 // ---- Storage ------------------------------------------------------------------------------
@@ -759,11 +734,6 @@ SqlError CrossDatabaseForeignKey(std::string_view fk) {
 SqlError StorageFailure(std::string_view db, std::string_view detail) {
   return Make(823, 16, 1, "The database file of " + Q(db) + " could not be used: " + std::string(detail) + ".",
               ErrorScope::kBatch);
-}
-
-SqlError SystemDatabase(std::string_view name) {
-  return Make(3708, 16, 1, "Cannot drop the database " + Q(name) + " because it is a system database.",
-              ErrorScope::kStatement);
 }
 
 // ---- Informational messages ---------------------------------------------------------------

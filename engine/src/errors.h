@@ -76,9 +76,8 @@ SqlError NotATable(std::string_view name);                                      
 SqlError ColumnCannotBeAdded(std::string_view column, std::string_view table);   // 4901
 SqlError ColumnDoesNotExist(std::string_view action, std::string_view column, std::string_view table);  // 4924
 SqlError DependentObject(std::string_view kind, std::string_view object, std::string_view column);      // 5074
-SqlError ObjectsAccessColumn(std::string_view column);  // 4922 "ALTER TABLE ALTER COLUMN %s failed ..."
-SqlError MultipleIdentity(std::string_view table);      // 2744
-SqlError InsertCountMismatch();                         // 213
+SqlError MultipleIdentity(std::string_view table);                                                      // 2744
+SqlError InsertCountMismatch();                                                                         // 213
 SqlError
 MoreColumnsThanValues();  // 120 "The select list for the INSERT statement contains fewer items than the insert list..."
 SqlError MoreValuesThanColumns();                      // 121 / 110
@@ -97,6 +96,7 @@ SqlError DatabaseNotFound(std::string_view name);    // 911 (USE)
 SqlError CannotOpenDatabase(std::string_view name);  // 4060
 SqlError LoginFailed(std::string_view user);         // 18456
 SqlError DatabaseInUse(std::string_view name);       // 3702
+SqlError SystemDatabase(std::string_view name);      // 3708 (DROP DATABASE master)
 SqlError ServerUnusable(std::string_view detail);    // 2 (fatal): server directory missing/unusable
 SqlError DatabaseFileUnusable(std::string_view db, std::string_view detail);  // 5172 style, clear text
 SqlError NoTransaction(bool commit);                                          // 3902 / 3903
@@ -142,7 +142,6 @@ SqlError ViewColumnTwice(std::string_view column, std::string_view view);       
 SqlError ViewColumnListTooLong(std::string_view view);                              // 4502
 SqlError ViewColumnListTooShort(std::string_view view);                             // 4501
 SqlError BadDateFormat(std::string_view value);                                     // 2741
-SqlError DdlSystemDatabase(std::string_view name);                                  // 3708
 SqlError NoPrimaryKeyToReference(std::string_view fk, std::string_view ref_table);  // 1773 + 1750
 SqlError ForeignKeyColumnMissing(std::string_view fk, std::string_view column, std::string_view table,
                                  bool referenced);       // 1770 / 1769 + 1750
@@ -154,15 +153,14 @@ SqlError ConstraintMissing(std::string_view name);                              
 SqlError DefaultColumnInvalid(std::string_view column, std::string_view table);  // 1752 + 1750
 SqlError DefaultAlreadyBound(std::string_view column, std::string_view table);   // 1781 + 1750
 SqlError DefaultOnIdentity(std::string_view table, std::string_view column);     // 1754 + 1750
-// 4922 for DROP COLUMN / ALTER COLUMN ("ALTER TABLE DROP COLUMN c failed because ...").
-Message ObjectsAccessColumnMessage(std::string_view action, std::string_view column);
+// 4922 for DROP COLUMN / ALTER COLUMN ("ALTER TABLE DROP COLUMN c failed because ..."), sent
+// after the 5074 of each dependent object.
+Message ObjectsAccessColumn(std::string_view action, std::string_view column);
 SqlError CrossDatabaseForeignKey(std::string_view fk);  // 1763 + 1750
 
 // Storage.
 // A failure of the database file that is not the statement's fault (disk full, I/O error, lock
 // wait timed out): number 823, batch scope, text naming the database and SQLite's reason.
 SqlError StorageFailure(std::string_view db, std::string_view detail);
-// 3708 "Cannot drop the database 'master' because it is a system database."
-SqlError SystemDatabase(std::string_view name);
 
 }  // namespace engine::err

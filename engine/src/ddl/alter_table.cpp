@@ -145,7 +145,7 @@ void ThrowDependents(const std::vector<ColumnDependent>& deps, std::string_view 
     SqlError next = err::DependentObject(word(deps[i]), deps[i].name, column);
     e.Follow(next.number(), next.severity(), next.state(), next.text());
   }
-  Message last = err::ObjectsAccessColumnMessage(action, column);
+  Message last = err::ObjectsAccessColumn(action, column);
   e.Follow(last.number, last.severity, last.state, last.text);
   e.set_scope(ErrorScope::kBatch);
   throw e;

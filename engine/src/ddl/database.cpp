@@ -13,7 +13,7 @@ void ExecCreateDatabase(const ast::DatabaseStmt& stmt, ExecContext& ctx) {
 
 // DROP DATABASE name
 void ExecDropDatabase(const ast::DatabaseStmt& stmt, ExecContext& ctx) {
-  if (CollateEqual(stmt.name, "master")) throw err::DdlSystemDatabase(stmt.name);
+  if (CollateEqual(stmt.name, "master")) throw err::SystemDatabase(stmt.name);
   if (!ctx.server().FindDatabase(stmt.name)) throw err::CannotDrop("database", stmt.name);
   if (CollateEqual(stmt.name, ctx.db_name())) throw err::DatabaseInUse(stmt.name);
   // A store this session kept open from an earlier USE or three-part name must not outlive
