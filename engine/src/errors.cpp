@@ -62,6 +62,43 @@ SqlError UnclosedQuote(std::string_view rest) {
   return e;
 }
 
+SqlError MissingEndComment() { return Make(113, 15, 1, "Missing end comment mark '*/'.", ErrorScope::kCompile); }
+
+SqlError IdentifierTooLong(std::string_view prefix) {
+  return Make(103, 15, 4, "The identifier that starts with " + Q(prefix) + " is too long. Maximum length is 128.",
+              ErrorScope::kCompile);
+}
+
+SqlError TooManyRowValues() {
+  return Make(10738, 15, 1,
+              "The number of row value expressions in the INSERT statement exceeds the maximum allowed number of 1000 "
+              "row values.",
+              ErrorScope::kCompile);
+}
+
+SqlError NestedTooDeeply() {
+  return Make(191, 15, 1,
+              "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller "
+              "queries.",
+              ErrorScope::kCompile);
+}
+
+SqlError CreateViewNotFirst() {
+  return Make(111, 15, 1, "'CREATE VIEW' must be the first statement in a query batch.", ErrorScope::kCompile);
+}
+
+SqlError DropIndexNeedsTable() {
+  return Make(159, 15, 1, "Must specify the table name and index name for the DROP INDEX statement.",
+              ErrorScope::kCompile);
+}
+
+SqlError NonBooleanNear(std::string_view token) {
+  return Make(
+      4145, 15, 1,
+      "An expression of non-boolean type specified in a context where a condition is expected, near " + Q(token) + ".",
+      ErrorScope::kCompile);
+}
+
 // ---- Names --------------------------------------------------------------------------------
 
 SqlError InvalidColumn(std::string_view column) {
@@ -559,6 +596,13 @@ SqlError AppLockFileUnusable(std::string_view file) {
 
 SqlError NotSupported(std::string_view what) { return Make(40000, 16, 1, std::string(what), ErrorScope::kBatch); }
 
+SqlError FeatureNotSupported(std::string_view feature) {
+  return NotSupported(std::string(feature) + " is not supported by this server.");
+}
+
+// The message keeps its number, severity, state and text; the error gets the default (batch) scope.
+SqlError FromMessage(const Message& m) { return Make(m.number, m.severity, m.state, m.text, ErrorScope::kBatch); }
+
 // ---- DDL ----------------------------------------------------------------------------------
 
 SqlError& FollowConstraintFailed(SqlError& e) { return e.Follow(1750, 16, 0, kCouldNotCreateConstraint); }
@@ -739,6 +783,8 @@ SqlError StorageFailure(std::string_view db, std::string_view detail) {
 // ---- Informational messages ---------------------------------------------------------------
 
 Message StatementTerminated() { return Make(3621, 10, 0, kStatementTerminated, ErrorScope::kStatement).message(); }
+
+Message Printed(std::string text) { return Make(0, 0, 1, std::move(text), ErrorScope::kStatement).message(); }
 
 Message Info(int number, std::string text) {
   return Make(number, 10, 1, std::move(text), ErrorScope::kStatement).message();

@@ -15,6 +15,13 @@ namespace engine::err {
 SqlError SyntaxNear(std::string_view token);           // 102
 SqlError SyntaxNearKeyword(std::string_view keyword);  // 156
 SqlError UnclosedQuote(std::string_view rest);         // 105 (+ 102 follows in SQL Server)
+SqlError MissingEndComment();                          // 113
+SqlError IdentifierTooLong(std::string_view prefix);   // 103 (prefix: the first 128 characters)
+SqlError TooManyRowValues();                           // 10738 (more than 1000 rows in VALUES)
+SqlError NestedTooDeeply();                            // 191
+SqlError CreateViewNotFirst();                         // 111
+SqlError DropIndexNeedsTable();                        // 159
+SqlError NonBooleanNear(std::string_view token);       // 4145
 
 // Names.
 SqlError InvalidColumn(std::string_view column);       // 207
@@ -105,11 +112,15 @@ SqlError ProcedureNotFound(std::string_view name);                              
 SqlError ParameterNotSupplied(std::string_view procedure, std::string_view parameter);  // 201
 SqlError AppLockNotHeld(std::string_view resource);                                     // 1223
 SqlError AppLockFileUnusable(std::string_view file);                                    // 40000 range, batch scope
-SqlError NotSupported(std::string_view what);  // 40000 range: clear text, batch scope
+SqlError NotSupported(std::string_view what);            // 40000 range: clear text, batch scope
+SqlError FeatureNotSupported(std::string_view feature);  // 40000 "<feature> is not supported by this server."
+// An error reported in a batch result, thrown again by Session::ExecuteOrThrow (batch scope).
+SqlError FromMessage(const Message& m);
 
 // Informational message texts (severity 10).
 Message StatementTerminated();  // 3621
 Message Info(int number, std::string text);
+Message Printed(std::string text);  // PRINT output: number 0, severity 0
 
 // Added with the value layer (conversions and functions need these as well).
 SqlError ConversionOverflow(std::string_view from_type, std::string_view value);  // 248 "...overflowed an int column."

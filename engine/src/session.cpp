@@ -122,7 +122,7 @@ BatchResult Session::Execute(std::string_view batch, std::span<const NamedValue>
 BatchResult Session::ExecuteOrThrow(std::string_view batch, std::span<const Value> params) {
   BatchResult result = impl_->Execute(batch, params);
   if (const Message* m = result.FirstError()) {
-    throw SqlError(m->number, m->severity, m->state, m->text);
+    throw err::FromMessage(*m);
   }
   return result;
 }
