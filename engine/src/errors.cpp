@@ -559,7 +559,8 @@ SqlError ServerUnusable(std::string_view detail) { return Make(2, 16, 1, std::st
 
 SqlError DatabaseFileUnusable(std::string_view db, std::string_view detail) {
   return Make(5172, 16, 1, "The file of database " + Q(db) + " cannot be used: " + std::string(detail),
-              ErrorScope::kBatch);
+              ErrorScope::kBatch)
+      .set_detail(std::string(detail));
 }
 
 SqlError NoTransaction(bool commit) {

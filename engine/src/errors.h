@@ -105,8 +105,9 @@ SqlError LoginFailed(std::string_view user);         // 18456
 SqlError DatabaseInUse(std::string_view name);       // 3702
 SqlError SystemDatabase(std::string_view name);      // 3708 (DROP DATABASE master)
 SqlError ServerUnusable(std::string_view detail);    // 2 (fatal): server directory missing/unusable
-SqlError DatabaseFileUnusable(std::string_view db, std::string_view detail);  // 5172 style, clear text
-SqlError NoTransaction(bool commit);                                          // 3902 / 3903
+// 5172 style, clear text; detail() carries `detail` for callers that wrap the error.
+SqlError DatabaseFileUnusable(std::string_view db, std::string_view detail);
+SqlError NoTransaction(bool commit);  // 3902 / 3903
 // Procedures.
 SqlError ProcedureNotFound(std::string_view name);                                      // 2812
 SqlError ParameterNotSupplied(std::string_view procedure, std::string_view parameter);  // 201
