@@ -595,6 +595,14 @@ SqlError AppLockFileUnusable(std::string_view file) {
               ErrorScope::kBatch);
 }
 
+// The fault's own text goes to detail() only: SQL Server's message names no cause.
+SqlError InternalQueryProcessorError(std::string_view fault) {
+  return Make(8630, 16, 1,
+              "Internal Query Processor Error: The query processor encountered an unexpected error during execution.",
+              ErrorScope::kBatch)
+      .set_detail(std::string(fault));
+}
+
 SqlError NotSupported(std::string_view what) { return Make(40000, 16, 1, std::string(what), ErrorScope::kBatch); }
 
 SqlError FeatureNotSupported(std::string_view feature) {

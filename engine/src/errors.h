@@ -113,6 +113,9 @@ SqlError ProcedureNotFound(std::string_view name);                              
 SqlError ParameterNotSupplied(std::string_view procedure, std::string_view parameter);  // 201
 SqlError AppLockNotHeld(std::string_view resource);                                     // 1223
 SqlError AppLockFileUnusable(std::string_view file);                                    // 40000 range, batch scope
+// 8630: a statement failed with an engine bug (a C++ exception other than SqlError); batch scope,
+// detail() holds the exception's text.
+SqlError InternalQueryProcessorError(std::string_view fault);
 SqlError NotSupported(std::string_view what);            // 40000 range: clear text, batch scope
 SqlError FeatureNotSupported(std::string_view feature);  // 40000 "<feature> is not supported by this server."
 // An error reported in a batch result, thrown again by Session::ExecuteOrThrow (batch scope).

@@ -1,5 +1,6 @@
 // Error factories whose structure other engine code relies on: the reason a database file
-// cannot be used travels as a field, not as wording to be parsed back out of the text.
+// cannot be used travels as a field, not as wording to be parsed back out of the text, and an
+// internal fault becomes SQL Server's own message.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -24,6 +25,16 @@ TEST(ErrorsTest, AnUnusableDatabaseFileCarriesItsReasonAsDetail) {
 TEST(ErrorsTest, OtherErrorsCarryNoDetail) {
   EXPECT_EQ(err::StorageFailure("club", "disk I/O error").detail(), "");
   EXPECT_EQ(err::InvalidObject("x").detail(), "");
+}
+
+TEST(ErrorsTest, AnInternalFaultIsSqlServersInternalErrorAndEndsTheBatch) {
+  SqlError e = err::InternalQueryProcessorError("bad variant access");
+  EXPECT_EQ(e.number(), 8630);
+  EXPECT_EQ(e.severity(), 16);
+  EXPECT_EQ(e.scope(), ErrorScope::kBatch);
+  EXPECT_EQ(e.text(),
+            "Internal Query Processor Error: The query processor encountered an unexpected error during execution.");
+  EXPECT_EQ(e.detail(), "bad variant access");
 }
 
 TEST(ErrorsTest, OpeningAForeignFileNamesTheFileAndTheReasonOnce) {
