@@ -274,13 +274,6 @@ SqlError InvalidDatePart(std::string_view name, std::string_view function) {
   return Make(155, 15, 1, Q(name) + " is not a recognized " + Lower(function) + " option.", ErrorScope::kCompile);
 }
 
-SqlError InvalidArgumentType(std::string_view type, int argument, std::string_view function) {
-  return Make(8116, 16, 1,
-              "Argument data type " + std::string(type) + " is invalid for argument " + std::to_string(argument) +
-                  " of " + Lower(function) + " function.",
-              ErrorScope::kBatch);
-}
-
 SqlError InvalidFloatOperation() {
   return Make(3623, 16, 1, "An invalid floating point operation occurred.", ErrorScope::kStatement);
 }
@@ -458,9 +451,6 @@ SqlError InsertCountMismatch() {
   return Make(213, 16, 1, "Column name or number of supplied values does not match table definition.",
               ErrorScope::kStatement);
 }
-
-SqlError MoreColumnsThanValues() { return MoreColumnsThanValues(false); }
-SqlError MoreValuesThanColumns() { return MoreValuesThanColumns(false); }
 
 SqlError MoreColumnsThanValues(bool values_clause) {
   if (values_clause) {
@@ -790,8 +780,6 @@ SqlError StorageFailure(std::string_view db, std::string_view detail) {
 }
 
 // ---- Informational messages ---------------------------------------------------------------
-
-Message StatementTerminated() { return Make(3621, 10, 0, kStatementTerminated, ErrorScope::kStatement).message(); }
 
 Message Printed(std::string text) { return Make(0, 0, 1, std::move(text), ErrorScope::kStatement).message(); }
 

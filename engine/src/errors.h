@@ -85,9 +85,6 @@ SqlError ColumnDoesNotExist(std::string_view action, std::string_view column, st
 SqlError DependentObject(std::string_view kind, std::string_view object, std::string_view column);      // 5074
 SqlError MultipleIdentity(std::string_view table);                                                      // 2744
 SqlError InsertCountMismatch();                                                                         // 213
-SqlError
-MoreColumnsThanValues();  // 120 "The select list for the INSERT statement contains fewer items than the insert list..."
-SqlError MoreValuesThanColumns();                      // 121 / 110
 SqlError ColumnNotUpdatable(std::string_view column);  // 8102 (identity)
 
 // Identity.
@@ -121,8 +118,7 @@ SqlError FeatureNotSupported(std::string_view feature);  // 40000 "<feature> is 
 // An error reported in a batch result, thrown again by Session::ExecuteOrThrow (batch scope).
 SqlError FromMessage(const Message& m);
 
-// Informational message texts (severity 10).
-Message StatementTerminated();  // 3621
+// Informational messages (severity 10; PRINT output 0).
 Message Info(int number, std::string text);
 Message Printed(std::string text);  // PRINT output: number 0, severity 0
 
@@ -134,10 +130,9 @@ SqlError GuidConversionFailed();                                             // 
 SqlError DateAddOverflow();                                                  // 517
 SqlError DateDiffOverflow();                                                 // 535
 SqlError InvalidDatePart(std::string_view name, std::string_view function);  // 155
-SqlError InvalidArgumentType(std::string_view type, int argument, std::string_view function);  // 8116
-SqlError MoreColumnsThanValues(bool values_clause);  // 109 (VALUES) / 120 (SELECT)
-SqlError MoreValuesThanColumns(bool values_clause);  // 110 (VALUES) / 121 (SELECT)
-SqlError InvalidFloatOperation();                    // 3623 (SQRT(-1), LOG(0))
+SqlError MoreColumnsThanValues(bool values_clause);                          // 109 (VALUES) / 120 (SELECT)
+SqlError MoreValuesThanColumns(bool values_clause);                          // 110 (VALUES) / 121 (SELECT)
+SqlError InvalidFloatOperation();                                            // 3623 (SQRT(-1), LOG(0))
 
 // DDL executors.
 SqlError& FollowConstraintFailed(SqlError& e);                               // + 1750 after a constraint failure
