@@ -10,6 +10,8 @@ namespace {
 std::string Q(std::string_view s) { return "'" + std::string(s) + "'"; }
 std::string DQ(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
+// Every factory below builds its error here, so number, severity, state and scope are always
+// given together; informational messages take the Message part of the result.
 SqlError Make(int number, int severity, int state, std::string text, ErrorScope scope) {
   return SqlError(number, severity, state, std::move(text), scope);
 }
@@ -19,7 +21,7 @@ constexpr const char* kCouldNotDropConstraint = "Could not drop constraint. See 
 constexpr const char* kStatementTerminated = "The statement has been terminated.";
 
 SqlError WithCreateConstraint(SqlError e) {
-  e.Follow(1750, 16, 0, kCouldNotCreateConstraint);
+  FollowConstraintFailed(e);
   return e;
 }
 
@@ -58,6 +60,43 @@ SqlError UnclosedQuote(std::string_view rest) {
       Make(105, 15, 1, "Unclosed quotation mark after the character string " + Q(rest) + ".", ErrorScope::kCompile);
   e.Follow(102, 15, 1, "Incorrect syntax near " + Q(rest) + ".");
   return e;
+}
+
+SqlError MissingEndComment() { return Make(113, 15, 1, "Missing end comment mark '*/'.", ErrorScope::kCompile); }
+
+SqlError IdentifierTooLong(std::string_view prefix) {
+  return Make(103, 15, 4, "The identifier that starts with " + Q(prefix) + " is too long. Maximum length is 128.",
+              ErrorScope::kCompile);
+}
+
+SqlError TooManyRowValues() {
+  return Make(10738, 15, 1,
+              "The number of row value expressions in the INSERT statement exceeds the maximum allowed number of 1000 "
+              "row values.",
+              ErrorScope::kCompile);
+}
+
+SqlError NestedTooDeeply() {
+  return Make(191, 15, 1,
+              "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller "
+              "queries.",
+              ErrorScope::kCompile);
+}
+
+SqlError CreateViewNotFirst() {
+  return Make(111, 15, 1, "'CREATE VIEW' must be the first statement in a query batch.", ErrorScope::kCompile);
+}
+
+SqlError DropIndexNeedsTable() {
+  return Make(159, 15, 1, "Must specify the table name and index name for the DROP INDEX statement.",
+              ErrorScope::kCompile);
+}
+
+SqlError NonBooleanNear(std::string_view token) {
+  return Make(
+      4145, 15, 1,
+      "An expression of non-boolean type specified in a context where a condition is expected, near " + Q(token) + ".",
+      ErrorScope::kCompile);
 }
 
 // ---- Names --------------------------------------------------------------------------------
@@ -235,13 +274,6 @@ SqlError InvalidDatePart(std::string_view name, std::string_view function) {
   return Make(155, 15, 1, Q(name) + " is not a recognized " + Lower(function) + " option.", ErrorScope::kCompile);
 }
 
-SqlError InvalidArgumentType(std::string_view type, int argument, std::string_view function) {
-  return Make(8116, 16, 1,
-              "Argument data type " + std::string(type) + " is invalid for argument " + std::to_string(argument) +
-                  " of " + Lower(function) + " function.",
-              ErrorScope::kBatch);
-}
-
 SqlError InvalidFloatOperation() {
   return Make(3623, 16, 1, "An invalid floating point operation occurred.", ErrorScope::kStatement);
 }
@@ -271,7 +303,7 @@ SqlError DuplicateOnCreateIndex(std::string_view object, std::string_view index,
            "name " +
                Q(object) + " and the index name " + Q(index) + ". The duplicate key value is " + std::string(key) + ".",
            ErrorScope::kBatch);
-  if (constraint) e.Follow(1750, 16, 0, kCouldNotCreateConstraint);
+  if (constraint) FollowConstraintFailed(e);
   return WithTerminated(std::move(e));
 }
 
@@ -408,14 +440,6 @@ SqlError DependentObject(std::string_view kind, std::string_view object, std::st
               ErrorScope::kBatch);
 }
 
-SqlError ObjectsAccessColumn(std::string_view column) {
-  return Make(4922, 16, 9,
-              "ALTER TABLE ALTER COLUMN " + std::string(column) +
-                  " failed because one or more objects access this "
-                  "column.",
-              ErrorScope::kBatch);
-}
-
 SqlError MultipleIdentity(std::string_view table) {
   return Make(
       2744, 16, 2,
@@ -427,9 +451,6 @@ SqlError InsertCountMismatch() {
   return Make(213, 16, 1, "Column name or number of supplied values does not match table definition.",
               ErrorScope::kStatement);
 }
-
-SqlError MoreColumnsThanValues() { return MoreColumnsThanValues(false); }
-SqlError MoreValuesThanColumns() { return MoreValuesThanColumns(false); }
 
 SqlError MoreColumnsThanValues(bool values_clause) {
   if (values_clause) {
@@ -528,7 +549,8 @@ SqlError ServerUnusable(std::string_view detail) { return Make(2, 16, 1, std::st
 
 SqlError DatabaseFileUnusable(std::string_view db, std::string_view detail) {
   return Make(5172, 16, 1, "The file of database " + Q(db) + " cannot be used: " + std::string(detail),
-              ErrorScope::kBatch);
+              ErrorScope::kBatch)
+      .set_detail(std::string(detail));
 }
 
 SqlError NoTransaction(bool commit) {
@@ -563,26 +585,206 @@ SqlError AppLockFileUnusable(std::string_view file) {
               ErrorScope::kBatch);
 }
 
+// The fault's own text goes to detail() only: SQL Server's message names no cause.
+SqlError InternalQueryProcessorError(std::string_view fault) {
+  return Make(8630, 16, 1,
+              "Internal Query Processor Error: The query processor encountered an unexpected error during execution.",
+              ErrorScope::kBatch)
+      .set_detail(std::string(fault));
+}
+
 SqlError NotSupported(std::string_view what) { return Make(40000, 16, 1, std::string(what), ErrorScope::kBatch); }
+
+SqlError FeatureNotSupported(std::string_view feature) {
+  return NotSupported(std::string(feature) + " is not supported by this server.");
+}
+
+// The message keeps its number, severity, state and text; the error gets the default (batch) scope.
+SqlError FromMessage(const Message& m) { return Make(m.number, m.severity, m.state, m.text, ErrorScope::kBatch); }
+
+// ---- DDL ----------------------------------------------------------------------------------
+
+SqlError& FollowConstraintFailed(SqlError& e) { return e.Follow(1750, 16, 0, kCouldNotCreateConstraint); }
+
+SqlError IndexColumnMissing(std::string_view column) {
+  return Make(1911, 16, 1, "Column name " + Q(column) + " does not exist in the target table or view.",
+              ErrorScope::kBatch);
+}
+
+SqlError IndexTableMissing(std::string_view written) {
+  return Make(1088, 16, 12,
+              "Cannot find the object " + DQ(written) + " because it does not exist or you do not have permissions.",
+              ErrorScope::kBatch);
+}
+
+SqlError IndexOnView(std::string_view view) {
+  return Make(1939, 16, 1, "Cannot create index on view " + Q(view) + " because the view is not schema bound.",
+              ErrorScope::kBatch);
+}
+
+SqlError IndexColumnTwice(std::string_view column) {
+  return Make(1909, 16, 1,
+              "Cannot use duplicate column names in index. Column name " + Q(column) + " listed more than once.",
+              ErrorScope::kBatch);
+}
+
+SqlError IndexOfConstraint(std::string_view table_dot_index, bool primary) {
+  return Make(3723, 16, 4,
+              "An explicit DROP INDEX is not allowed on index " + Q(table_dot_index) + ". It is being used for " +
+                  (primary ? "PRIMARY KEY" : "UNIQUE KEY") + " constraint enforcement.",
+              ErrorScope::kBatch);
+}
+
+SqlError DatabaseMissing(std::string_view name) {
+  return Make(2702, 16, 2, "Database " + Q(name) + " does not exist.", ErrorScope::kBatch);
+}
+
+SqlError SchemaMissing(std::string_view schema) {
+  return Make(
+      2760, 16, 1,
+      "The specified schema name " + DQ(schema) + " either does not exist or you do not have permission to use it.",
+      ErrorScope::kBatch);
+}
+
+SqlError IdentityTypeInvalid(std::string_view column) {
+  return Make(2749, 16, 2,
+              "Identity column " + Q(column) +
+                  " must be of data type int, bigint, smallint, tinyint, or decimal or numeric with a scale of 0, "
+                  "and constrained to be nonnullable.",
+              ErrorScope::kBatch);
+}
+
+SqlError IdentityNullable(std::string_view column, std::string_view table) {
+  return Make(8147, 16, 1,
+              "Could not create IDENTITY attribute on nullable column " + Q(column) + ", table " + Q(table) + ".",
+              ErrorScope::kBatch);
+}
+
+SqlError WrongDropKind(std::string_view statement, std::string_view name, std::string_view actual,
+                       std::string_view use) {
+  return Make(3705, 16, 1,
+              "Cannot use DROP " + std::string(statement) + " with " + Q(name) + " because " + Q(name) + " is " +
+                  std::string(actual) + ". Use DROP " + std::string(use) + ".",
+              ErrorScope::kBatch);
+}
+
+SqlError ViewColumnUnnamed(int ordinal) {
+  return Make(
+      4511, 16, 1,
+      "Create View or Function failed because no column name was specified for column " + std::to_string(ordinal) + ".",
+      ErrorScope::kBatch);
+}
+
+SqlError ViewColumnTwice(std::string_view column, std::string_view view) {
+  return Make(4506, 16, 1,
+              "Column names in each view or function must be unique. Column name " + Q(column) +
+                  " in view or function " + Q(view) + " is specified more than once.",
+              ErrorScope::kBatch);
+}
+
+SqlError ViewColumnListTooLong(std::string_view view) {
+  return Make(4502, 16, 1, "View or function " + Q(view) + " has more column names specified than columns defined.",
+              ErrorScope::kBatch);
+}
+
+SqlError ViewColumnListTooShort(std::string_view view) {
+  return Make(4501, 16, 1, "View or function " + Q(view) + " has fewer column names specified than columns defined.",
+              ErrorScope::kBatch);
+}
+
+SqlError BadDateFormat(std::string_view value) {
+  return Make(2741, 16, 1, "SET DATEFORMAT date order " + Q(value) + " is invalid.", ErrorScope::kBatch);
+}
+
+SqlError SystemDatabase(std::string_view name) {
+  return Make(3708, 16, 1, "Cannot drop the database " + Q(name) + " because it is a system database.",
+              ErrorScope::kBatch);
+}
+
+SqlError NoPrimaryKeyToReference(std::string_view fk, std::string_view ref_table) {
+  return WithCreateConstraint(Make(1773, 16, 0,
+                                   "Foreign key " + Q(fk) + " has implicit reference to object " + Q(ref_table) +
+                                       " on which there is no primary key defined.",
+                                   ErrorScope::kBatch));
+}
+
+SqlError ForeignKeyColumnMissing(std::string_view fk, std::string_view column, std::string_view table,
+                                 bool referenced) {
+  return WithCreateConstraint(Make(referenced ? 1770 : 1769, 16, 1,
+                                   "Foreign key " + Q(fk) + " references invalid column " + Q(column) + " in " +
+                                       (referenced ? "referenced" : "referencing") + " table " + Q(table) + ".",
+                                   ErrorScope::kBatch));
+}
+
+SqlError ForeignKeyColumnCount(std::string_view table) {
+  return WithCreateConstraint(Make(
+      8139, 16, 0,
+      "Number of referencing columns in foreign key differs from number of referenced columns, table " + Q(table) + ".",
+      ErrorScope::kBatch));
+}
+
+SqlError ForeignKeyTypeMismatch(std::string_view ref_column, std::string_view column, std::string_view fk) {
+  return WithCreateConstraint(Make(1778, 16, 0,
+                                   "Column " + Q(ref_column) + " is not the same data type as referencing column " +
+                                       Q(column) + " in foreign key " + Q(fk) + ".",
+                                   ErrorScope::kBatch));
+}
+
+SqlError OnlyDataColumn(std::string_view column, std::string_view table) {
+  return Make(4923, 16, 1,
+              "ALTER TABLE DROP COLUMN failed because " + Q(column) + " is the only data column in table " + Q(table) +
+                  ". A table must have at least one data column.",
+              ErrorScope::kBatch);
+}
+
+SqlError ConstraintMissing(std::string_view name) {
+  return Make(4917, 16, 1, "Constraint " + Q(name) + " does not exist.", ErrorScope::kBatch);
+}
+
+SqlError DefaultColumnInvalid(std::string_view column, std::string_view table) {
+  return WithCreateConstraint(Make(
+      1752, 16, 0, "Column " + Q(column) + " in table " + Q(table) + " is invalid for creating a default constraint.",
+      ErrorScope::kBatch));
+}
+
+SqlError DefaultAlreadyBound(std::string_view /*column*/, std::string_view /*table*/) {
+  return WithCreateConstraint(Make(1781, 16, 1, "Column already has a DEFAULT bound to it.", ErrorScope::kBatch));
+}
+
+SqlError DefaultOnIdentity(std::string_view table, std::string_view column) {
+  return WithCreateConstraint(Make(1754, 16, 0,
+                                   "Defaults cannot be created on columns with an IDENTITY attribute. Table " +
+                                       Q(table) + ", column " + Q(column) + ".",
+                                   ErrorScope::kBatch));
+}
+
+Message ObjectsAccessColumn(std::string_view action, std::string_view column) {
+  return Make(4922, 16, 9,
+              "ALTER TABLE " + std::string(action) + " " + std::string(column) +
+                  " failed because one or more objects access this column.",
+              ErrorScope::kBatch)
+      .message();
+}
+
+SqlError CrossDatabaseForeignKey(std::string_view fk) {
+  return WithCreateConstraint(
+      Make(1763, 16, 0, "Cross-database foreign key references are not supported. Foreign key " + Q(fk) + ".",
+           ErrorScope::kBatch));
+}
+
+// ---- Storage ------------------------------------------------------------------------------
+
+SqlError StorageFailure(std::string_view db, std::string_view detail) {
+  return Make(823, 16, 1, "The database file of " + Q(db) + " could not be used: " + std::string(detail) + ".",
+              ErrorScope::kBatch);
+}
 
 // ---- Informational messages ---------------------------------------------------------------
 
-Message StatementTerminated() {
-  Message m;
-  m.number = 3621;
-  m.severity = 10;
-  m.state = 0;
-  m.text = kStatementTerminated;
-  return m;
-}
+Message Printed(std::string text) { return Make(0, 0, 1, std::move(text), ErrorScope::kStatement).message(); }
 
 Message Info(int number, std::string text) {
-  Message m;
-  m.number = number;
-  m.severity = 10;
-  m.state = 1;
-  m.text = std::move(text);
-  return m;
+  return Make(number, 10, 1, std::move(text), ErrorScope::kStatement).message();
 }
 
 }  // namespace engine::err

@@ -161,12 +161,8 @@ void ExecRollback(ExecContext& ctx) {
 
 void ExecPrint(const ast::PrintStmt& print, ExecContext& ctx) {
   Value v = EvalConstant(*print.expr, ctx);
-  Message m;
-  m.number = 0;
-  m.severity = 0;
-  m.state = 1;
+  Message m = err::Printed(v.is_null() ? std::string() : v.ToString());
   m.line = ctx.statement_line();
-  m.text = v.is_null() ? std::string() : v.ToString();
   ctx.sink().Info(std::move(m));
 }
 

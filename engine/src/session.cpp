@@ -1,4 +1,6 @@
 // Sessions: login, the current database, and the batch loop with SQL Server's error flow.
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 #include "batch_binding.h"
@@ -48,12 +50,24 @@ class SessionImpl {
         AbortTransaction(e);
         return;
       } catch (const std::exception& e) {
-        sink.Error(SqlError(50000, 16, 1, std::string("Internal error of the SQL engine: ") + e.what()),
-                   ctx_.statement_line());
-        AbortTransaction(SqlError(50000, 16, 1, ""));
+        SqlError fault = InternalFault(e);
+        sink.Error(fault, ctx_.statement_line());
+        AbortTransaction(fault);
         return;
       }
     }
+  }
+
+  // Any other C++ exception leaving a statement is a bug of the engine (a bad_variant_access, an
+  // out_of_range), never the user's input: debug builds stop at once with its text, so that the
+  // test that hit it fails loudly; release builds report SQL Server's internal error and end the
+  // batch as SQL Server would.
+  static SqlError InternalFault(const std::exception& e) {
+#ifndef NDEBUG
+    std::fprintf(stderr, "SQL engine: unexpected exception in a statement: %s\n", e.what());
+    std::abort();
+#endif
+    return err::InternalQueryProcessorError(e.what());
   }
 
   // Batch-aborting errors roll back an open transaction, as SQL Server does for nearly all of them.
@@ -118,7 +132,7 @@ BatchResult Session::Execute(std::string_view batch, std::span<const NamedValue>
 BatchResult Session::ExecuteOrThrow(std::string_view batch, std::span<const Value> params) {
   BatchResult result = impl_->Execute(batch, params);
   if (const Message* m = result.FirstError()) {
-    throw SqlError(m->number, m->severity, m->state, m->text);
+    throw err::FromMessage(*m);
   }
   return result;
 }

@@ -3,7 +3,6 @@
 #include <optional>
 
 #include "ddl/ddl_common.h"
-#include "ddl/ddl_errors.h"
 #include "errors.h"
 #include "exec.h"
 #include "values.h"
@@ -61,7 +60,7 @@ void ExecSet(const ast::SetStmt& stmt, ExecContext& ctx) {
     ctx.set_ansi_null_dflt_on(on);
   } else if (CollateEqual(opt, "DATEFORMAT")) {
     auto fmt = ParseDateFormat(stmt.value);
-    if (!fmt) throw ddl::BadDateFormat(stmt.value);
+    if (!fmt) throw err::BadDateFormat(stmt.value);
     ctx.set_dateformat(*fmt);
   } else if (CollateEqual(opt, "IDENTITY_INSERT")) {
     SetIdentityInsert(stmt, on, ctx);

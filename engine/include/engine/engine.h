@@ -162,11 +162,21 @@ class SqlError : public std::exception {
   std::vector<Message>& follow() { return follow_; }
   const std::vector<Message>& follow() const { return follow_; }
   SqlError& Follow(int number, int severity, int state, std::string text);
+  // For the engine's own use: the variable part of a message that engine code passes on in a
+  // message of its own (the reason a database file cannot be used) or that SQL Server's wording
+  // leaves out (the cause of an internal error), so that it never has to parse text(). Empty for
+  // most errors; clients should not rely on it.
+  const std::string& detail() const { return detail_; }
+  SqlError& set_detail(std::string detail) {
+    detail_ = std::move(detail);
+    return *this;
+  }
 
  private:
   Message message_;
   ErrorScope scope_;
   std::vector<Message> follow_;
+  std::string detail_;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -3,7 +3,6 @@
 
 #include "ddl/alter_table.h"
 #include "ddl/ddl_common.h"
-#include "ddl/ddl_errors.h"
 #include "errors.h"
 #include "values.h"
 
@@ -56,8 +55,8 @@ ColumnDef NewDefinition(const ColumnDef& old, const ast::ColumnDef& def, const T
   if (col.identity) {
     bool integral = col.type.IsInteger() && col.type.id != TypeId::kBit;
     bool exact = (col.type.id == TypeId::kDecimal || col.type.id == TypeId::kNumeric) && col.type.scale == 0;
-    if (!integral && !exact) throw IdentityTypeInvalid(def.name);
-    if (def.nullable.value_or(false)) throw IdentityNullable(def.name, table.name);
+    if (!integral && !exact) throw err::IdentityTypeInvalid(def.name);
+    if (def.nullable.value_or(false)) throw err::IdentityNullable(def.name, table.name);
     col.nullable = false;
   }
   return col;

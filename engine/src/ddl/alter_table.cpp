@@ -5,7 +5,6 @@
 
 #include "ddl/constraints.h"
 #include "ddl/ddl_common.h"
-#include "ddl/ddl_errors.h"
 #include "errors.h"
 #include "values.h"
 
@@ -80,7 +79,7 @@ void DropColumns(Store& db, int32_t table_id, const ast::AlterTableStmt& stmt) {
     if (!ord) throw err::ColumnDoesNotExist("ALTER TABLE DROP COLUMN", name, table.name);
     std::vector<ColumnDependent> deps = ColumnDependents(db, table, *ord);
     if (!deps.empty()) ThrowDependents(deps, "DROP COLUMN", name);
-    if (table.columns.size() == 1) throw OnlyDataColumn(name, table.name);
+    if (table.columns.size() == 1) throw err::OnlyDataColumn(name, table.name);
     db.DropColumn(table_id, table.columns[*ord].colid);
   }
 }
@@ -95,7 +94,7 @@ void SetChecking(Store& db, int32_t table_id, const ast::AlterTableStmt& stmt, b
     for (const auto& name : stmt.names) {
       const ObjectDef* object = db.catalog().FindObject(name);
       if (object == nullptr || object->parent_id != table_id || (object->xtype != "F" && object->xtype != "C")) {
-        throw ConstraintMissing(name);
+        throw err::ConstraintMissing(name);
       }
     }
   }
@@ -146,7 +145,7 @@ void ThrowDependents(const std::vector<ColumnDependent>& deps, std::string_view 
     SqlError next = err::DependentObject(word(deps[i]), deps[i].name, column);
     e.Follow(next.number(), next.severity(), next.state(), next.text());
   }
-  Message last = ObjectsAccessColumnMessage(action, column);
+  Message last = err::ObjectsAccessColumn(action, column);
   e.Follow(last.number, last.severity, last.state, last.text);
   e.set_scope(ErrorScope::kBatch);
   throw e;

@@ -3,7 +3,6 @@
 #include <optional>
 
 #include "ddl/ddl_common.h"
-#include "ddl/ddl_errors.h"
 #include "ddl/table_builder.h"
 #include "errors.h"
 #include "values.h"
@@ -80,7 +79,7 @@ std::vector<bool> DecideClustered(const TableDef& table, const std::vector<Pendi
     if (!IsKey(*list[i].def) || !list[i].def->clustered.value_or(false)) continue;
     if (!clustered_name.empty()) {
       SqlError e = err::SecondClusteredIndex(clustered_name, written_table);
-      throw FollowConstraintFailed(e);
+      throw err::FollowConstraintFailed(e);
     }
     clustered[i] = true;
     clustered_name = names[i];
@@ -104,11 +103,11 @@ void AddKeyConstraint(Store& db, int32_t table_id, const PendingConstraint& p, i
   for (const auto& c : columns) {
     auto ord = table.FindColumn(c.name);
     if (!ord) {
-      SqlError e = IndexColumnMissing(c.name);
-      throw FollowConstraintFailed(e);
+      SqlError e = err::IndexColumnMissing(c.name);
+      throw err::FollowConstraintFailed(e);
     }
     for (int prev : index.columns) {
-      if (prev == *ord) throw IndexColumnTwice(c.name);
+      if (prev == *ord) throw err::IndexColumnTwice(c.name);
     }
     if (primary && table.columns[*ord].nullable) throw err::NullablePrimaryKey(written_table);
     index.columns.push_back(*ord);
@@ -135,12 +134,12 @@ std::vector<int> ReferencedColumns(const TableDef& ref, const ast::ConstraintDef
   std::vector<int> out;
   if (def.ref_columns.empty()) {
     const IndexDef* pk = ref.PrimaryKey();
-    if (pk == nullptr) throw NoPrimaryKeyToReference(fk_name, ref.name);
+    if (pk == nullptr) throw err::NoPrimaryKeyToReference(fk_name, ref.name);
     return pk->columns;
   }
   for (const auto& name : def.ref_columns) {
     auto ord = ref.FindColumn(name);
-    if (!ord) throw ForeignKeyColumnMissing(fk_name, name, ref.name, true);
+    if (!ord) throw err::ForeignKeyColumnMissing(fk_name, name, ref.name, true);
     out.push_back(*ord);
   }
   return out;
@@ -161,7 +160,7 @@ void AddForeignKey(Store& db, int32_t table_id, const PendingConstraint& p, bool
   std::string first_column = columns.empty() ? "" : columns[0].name;
   std::string name = def.name.empty() ? ColumnConstraintName("FK", table.name, first_column, id) : def.name;
 
-  if (!def.ref_table.db.empty() && !CollateEqual(def.ref_table.db, db.name())) throw CrossDatabaseForeignKey(name);
+  if (!def.ref_table.db.empty() && !CollateEqual(def.ref_table.db, db.name())) throw err::CrossDatabaseForeignKey(name);
   const TableDef* ref = LookupTable(db, def.ref_table);
   if (ref == nullptr || ref->is_view) throw err::ForeignKeyInvalidTable(name, def.ref_table.name);
 
@@ -172,16 +171,16 @@ void AddForeignKey(Store& db, int32_t table_id, const PendingConstraint& p, bool
   fk.ref_table_id = ref->id;
   for (const auto& c : columns) {
     auto ord = table.FindColumn(c.name);
-    if (!ord) throw ForeignKeyColumnMissing(name, c.name, table.name, false);
+    if (!ord) throw err::ForeignKeyColumnMissing(name, c.name, table.name, false);
     fk.columns.push_back(*ord);
   }
   fk.ref_columns = ReferencedColumns(*ref, def, name);
-  if (fk.columns.size() != fk.ref_columns.size()) throw ForeignKeyColumnCount(table.name);
+  if (fk.columns.size() != fk.ref_columns.size()) throw err::ForeignKeyColumnCount(table.name);
   for (size_t i = 0; i < fk.columns.size(); ++i) {
     const ColumnDef& mine = table.columns[fk.columns[i]];
     const ColumnDef& theirs = ref->columns[fk.ref_columns[i]];
     if (!SameTypeClass(mine.type, theirs.type)) {
-      throw ForeignKeyTypeMismatch(ref->name + "." + theirs.name, table.name + "." + mine.name, name);
+      throw err::ForeignKeyTypeMismatch(ref->name + "." + theirs.name, table.name + "." + mine.name, name);
     }
   }
   if (!HasCandidateKey(*ref, fk.ref_columns)) throw err::NoCandidateKey(ref->name, name);
@@ -197,10 +196,10 @@ void AddDefault(Store& db, int32_t table_id, const PendingConstraint& p) {
   const TableDef& table = TableOf(db, table_id);
   const std::string& column = p.column.empty() ? p.def->for_column : p.column;
   auto ord = table.FindColumn(column);
-  if (!ord) throw DefaultColumnInvalid(column, table.name);
+  if (!ord) throw err::DefaultColumnInvalid(column, table.name);
   ColumnDef col = table.columns[*ord];
-  if (col.identity) throw DefaultOnIdentity(table.name, col.name);
-  if (col.default_id != 0) throw DefaultAlreadyBound(col.name, table.name);
+  if (col.identity) throw err::DefaultOnIdentity(table.name, col.name);
+  if (col.default_id != 0) throw err::DefaultAlreadyBound(col.name, table.name);
   int32_t id = db.AllocateObjectId();
   std::string name = p.def->name.empty() ? ColumnConstraintName("DF", table.name, col.name, id) : p.def->name;
   col.default_id = id;

@@ -3,7 +3,6 @@
 
 #include "ddl/constraints.h"
 #include "ddl/ddl_common.h"
-#include "ddl/ddl_errors.h"
 #include "ddl/statements.h"
 #include "ddl/table_builder.h"
 #include "errors.h"
@@ -60,7 +59,7 @@ std::vector<PendingConstraint> CollectConstraints(const ast::CreateTableStmt& st
 //   [PRIMARY KEY | UNIQUE | REFERENCES p (c)] ..., [CONSTRAINT n] PRIMARY KEY [CLUSTERED] (c, ...), ...)
 void ExecCreateTable(const ast::CreateTableStmt& stmt, ExecContext& ctx) {
   Store& db = ddl::StoreFor(stmt.name, ctx);
-  if (!ddl::IsDboSchema(stmt.name)) throw ddl::SchemaMissing(stmt.name.schema);
+  if (!ddl::IsDboSchema(stmt.name)) throw err::SchemaMissing(stmt.name.schema);
   ddl::CheckObjectNameFree(db, stmt.name.name);
 
   TableDef table;

@@ -1,5 +1,4 @@
 // CREATE DATABASE and DROP DATABASE.
-#include "ddl/ddl_errors.h"
 #include "ddl/statements.h"
 #include "errors.h"
 #include "values.h"
@@ -14,7 +13,7 @@ void ExecCreateDatabase(const ast::DatabaseStmt& stmt, ExecContext& ctx) {
 
 // DROP DATABASE name
 void ExecDropDatabase(const ast::DatabaseStmt& stmt, ExecContext& ctx) {
-  if (CollateEqual(stmt.name, "master")) throw ddl::SystemDatabase(stmt.name);
+  if (CollateEqual(stmt.name, "master")) throw err::SystemDatabase(stmt.name);
   if (!ctx.server().FindDatabase(stmt.name)) throw err::CannotDrop("database", stmt.name);
   if (CollateEqual(stmt.name, ctx.db_name())) throw err::DatabaseInUse(stmt.name);
   // A store this session kept open from an earlier USE or three-part name must not outlive

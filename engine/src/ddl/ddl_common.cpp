@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "ddl/ddl_errors.h"
 #include "errors.h"
 #include "values.h"
 
@@ -33,7 +32,7 @@ bool IsDboSchema(const ast::ObjectName& name) { return name.schema.empty() || Co
 
 Store& StoreFor(const ast::ObjectName& name, ExecContext& ctx) {
   Store* db = ctx.Database(name.db);
-  if (db == nullptr) throw DatabaseMissing(name.db);
+  if (db == nullptr) throw err::DatabaseMissing(name.db);
   return *db;
 }
 

@@ -1,6 +1,5 @@
 // DROP TABLE and DROP VIEW.
 #include "ddl/ddl_common.h"
-#include "ddl/ddl_errors.h"
 #include "ddl/statements.h"
 #include "errors.h"
 
@@ -30,8 +29,8 @@ void DropObjects(const ast::DropStmt& stmt, ExecContext& ctx, bool view) {
       throw err::CannotDrop(kind, Written(name)).set_scope(ErrorScope::kStatement);
     }
     if (table->is_view != view) {
-      throw view ? ddl::WrongDropKind("VIEW", name.name, "a table", "TABLE")
-                 : ddl::WrongDropKind("TABLE", name.name, "a view", "VIEW");
+      throw view ? err::WrongDropKind("VIEW", name.name, "a table", "TABLE")
+                 : err::WrongDropKind("TABLE", name.name, "a view", "VIEW");
     }
     if (!view) CheckNotReferenced(db, *table, name);
     ForgetIdentityInsert(db, *table, ctx);

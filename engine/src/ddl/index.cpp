@@ -1,6 +1,5 @@
 // CREATE INDEX and DROP INDEX. Plain indexes live only in sysindexes, not in sysobjects.
 #include "ddl/ddl_common.h"
-#include "ddl/ddl_errors.h"
 #include "ddl/statements.h"
 #include "errors.h"
 #include "values.h"
@@ -17,9 +16,9 @@ IndexDef BuildIndex(const ast::CreateIndexStmt& stmt, const TableDef& table) {
   index.clustered = stmt.clustered.value_or(false);
   for (const auto& c : stmt.columns) {
     auto ord = table.FindColumn(c.name);
-    if (!ord) throw ddl::IndexColumnMissing(c.name);
+    if (!ord) throw err::IndexColumnMissing(c.name);
     for (int prev : index.columns) {
-      if (prev == *ord) throw ddl::IndexColumnTwice(c.name);
+      if (prev == *ord) throw err::IndexColumnTwice(c.name);
     }
     index.columns.push_back(*ord);
     index.descending.push_back(c.desc);
@@ -34,8 +33,8 @@ IndexDef BuildIndex(const ast::CreateIndexStmt& stmt, const TableDef& table) {
 void ExecCreateIndex(const ast::CreateIndexStmt& stmt, ExecContext& ctx) {
   Store& db = ddl::StoreFor(stmt.table, ctx);
   const TableDef* table = ddl::LookupTable(db, stmt.table);
-  if (table == nullptr) throw ddl::IndexTableMissing(Written(stmt.table));
-  if (table->is_view) throw ddl::IndexOnView(stmt.table.name);
+  if (table == nullptr) throw err::IndexTableMissing(Written(stmt.table));
+  if (table->is_view) throw err::IndexOnView(stmt.table.name);
   if (table->FindIndex(stmt.name) != nullptr) throw err::IndexExists(stmt.name, stmt.table.name);
   if (stmt.clustered.value_or(false)) {
     if (const IndexDef* existing = table->ClusteredIndex()) {
@@ -53,7 +52,7 @@ void ExecDropIndex(const ast::DropIndexStmt& stmt, ExecContext& ctx) {
     std::string written = target.table.name + "." + target.index;
     const IndexDef* index = table ? table->FindIndex(target.index) : nullptr;
     if (index == nullptr) throw err::IndexNotFound(written);
-    if (index->constraint_id != 0) throw ddl::IndexOfConstraint(table->name + "." + index->name, index->primary_key);
+    if (index->constraint_id != 0) throw err::IndexOfConstraint(table->name + "." + index->name, index->primary_key);
     db.DropIndex(table->id, index->index_id);
   }
 }

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "ddl/ddl_errors.h"
+#include "errors.h"
 #include "values.h"
 
 namespace engine::ddl {
@@ -94,8 +94,8 @@ ColumnDef BuildColumn(const ast::ColumnDef& def, int32_t colid, bool in_primary_
   col.type = ResolveType(def.type, 1);
   bool sysname = CollateEqual(def.type.name, "sysname");
   if (def.identity) {
-    if (!IdentityCapable(col.type)) throw IdentityTypeInvalid(def.name);
-    if (def.nullable.value_or(false)) throw IdentityNullable(def.name, table);
+    if (!IdentityCapable(col.type)) throw err::IdentityTypeInvalid(def.name);
+    if (def.nullable.value_or(false)) throw err::IdentityNullable(def.name, table);
     col.identity = true;
     col.seed = def.identity_seed;
     col.increment = def.identity_increment;

@@ -1,7 +1,6 @@
 // CREATE VIEW. The view keeps its SELECT text; its columns are learned by running the query
 // once, so that a view over missing tables or columns fails when it is created, as on SQL Server.
 #include "ddl/ddl_common.h"
-#include "ddl/ddl_errors.h"
 #include "ddl/statements.h"
 #include "errors.h"
 #include "query/query.h"
@@ -12,8 +11,8 @@ namespace {
 
 std::vector<ColumnDef> ViewColumns(const ast::CreateViewStmt& stmt, const ResultSet& rows) {
   const std::string& view = stmt.name.name;
-  if (!stmt.columns.empty() && stmt.columns.size() > rows.columns.size()) throw ddl::ViewColumnListTooLong(view);
-  if (!stmt.columns.empty() && stmt.columns.size() < rows.columns.size()) throw ddl::ViewColumnListTooShort(view);
+  if (!stmt.columns.empty() && stmt.columns.size() > rows.columns.size()) throw err::ViewColumnListTooLong(view);
+  if (!stmt.columns.empty() && stmt.columns.size() < rows.columns.size()) throw err::ViewColumnListTooShort(view);
   std::vector<ColumnDef> columns;
   for (size_t i = 0; i < rows.columns.size(); ++i) {
     ColumnDef col;
@@ -21,9 +20,9 @@ std::vector<ColumnDef> ViewColumns(const ast::CreateViewStmt& stmt, const Result
     col.name = stmt.columns.empty() ? rows.columns[i].name : stmt.columns[i];
     col.type = rows.columns[i].type;
     col.nullable = rows.columns[i].nullable;
-    if (col.name.empty()) throw ddl::ViewColumnUnnamed(col.colid);
+    if (col.name.empty()) throw err::ViewColumnUnnamed(col.colid);
     for (const auto& prev : columns) {
-      if (CollateEqual(prev.name, col.name)) throw ddl::ViewColumnTwice(col.name, view);
+      if (CollateEqual(prev.name, col.name)) throw err::ViewColumnTwice(col.name, view);
     }
     columns.push_back(std::move(col));
   }
@@ -35,7 +34,7 @@ std::vector<ColumnDef> ViewColumns(const ast::CreateViewStmt& stmt, const Result
 // CREATE VIEW [dbo.]v [(c, ...)] AS SELECT ...
 void ExecCreateView(const ast::CreateViewStmt& stmt, ExecContext& ctx) {
   Store& db = ddl::StoreFor(stmt.name, ctx);
-  if (!ddl::IsDboSchema(stmt.name)) throw ddl::SchemaMissing(stmt.name.schema);
+  if (!ddl::IsDboSchema(stmt.name)) throw err::SchemaMissing(stmt.name.schema);
   ddl::CheckObjectNameFree(db, stmt.name.name);
   if (stmt.select == nullptr) throw err::NotSupported("CREATE VIEW without a query");
   ResultSet rows = RunQuery(*stmt.select, ctx);

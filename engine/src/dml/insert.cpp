@@ -109,8 +109,8 @@ InsertTarget TargetColumns(const ast::InsertStmt& stmt, const TableDef& table, b
 void CheckCount(size_t given, size_t wanted, bool has_list) {
   if (given == wanted) return;
   if (!has_list) throw err::InsertCountMismatch();
-  if (given < wanted) throw err::MoreColumnsThanValues();
-  throw err::MoreValuesThanColumns();
+  if (given < wanted) throw err::MoreColumnsThanValues(false);
+  throw err::MoreValuesThanColumns(false);
 }
 
 }  // namespace

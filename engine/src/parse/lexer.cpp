@@ -280,7 +280,7 @@ class Lexer {
         Step();
       }
     }
-    throw SqlError(113, 15, 1, "Missing end comment mark '*/'.", ErrorScope::kCompile);
+    throw err::MissingEndComment();
   }
 
   void Scan(Token& tok) {
@@ -328,8 +328,6 @@ class Lexer {
     }
     std::string_view rest = text_.substr(body);
     SqlError error = err::UnclosedQuote(rest);
-    // SQL Server follows 105 with a 102 naming the same text.
-    if (error.follow().empty()) error.Follow(102, 15, 1, "Incorrect syntax near '" + std::string(rest) + "'.");
     error.set_scope(ErrorScope::kCompile);
     error.message().line = tok.line;
     throw error;
@@ -383,10 +381,7 @@ class Lexer {
 
   static void CheckIdentifierLength(std::string_view name) {
     if (name.size() <= kMaxIdentifierChars || Utf8Chars(name) <= kMaxIdentifierChars) return;
-    throw SqlError(103, 15, 4,
-                   "The identifier that starts with '" + std::string(Utf8Prefix(name, kMaxIdentifierChars)) +
-                       "' is too long. Maximum length is 128.",
-                   ErrorScope::kCompile);
+    throw err::IdentifierTooLong(Utf8Prefix(name, kMaxIdentifierChars));
   }
 
   std::string_view text_;

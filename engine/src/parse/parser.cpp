@@ -178,16 +178,13 @@ void Parser::FailAt(const Token& where) const {
 }
 
 void Parser::FailNested() const {
-  SqlError error(191, 15, 1,
-                 "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into "
-                 "smaller queries.",
-                 ErrorScope::kCompile);
+  SqlError error = err::NestedTooDeeply();
   error.message().line = Cur().line;
   throw error;
 }
 
 void Parser::FailUnsupported(std::string_view what) const {
-  SqlError error = err::NotSupported(std::string(what) + " is not supported by this server.");
+  SqlError error = err::FeatureNotSupported(what);
   error.set_scope(ErrorScope::kCompile);
   error.message().line = Cur().line;
   throw error;

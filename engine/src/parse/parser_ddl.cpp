@@ -332,7 +332,7 @@ void Parser::ParseCreateIndex(ast::Stmt& stmt) {
 void Parser::ParseCreateView(ast::Stmt& stmt, size_t create_pos) {
   if (depth_ > 1) Fail();  // not inside IF or BEGIN...END
   if (!first_statement_) {
-    SqlError error(111, 15, 1, "'CREATE VIEW' must be the first statement in a query batch.", ErrorScope::kCompile);
+    SqlError error = err::CreateViewNotFirst();
     error.message().line = Cur().line;
     throw error;
   }
@@ -403,8 +403,7 @@ void Parser::ParseDropIndex(ast::Stmt& stmt) {
       target.table = ParseObjectName();
       if (IsKw("WITH") && IsSym("(", 1)) SkipWithOptions(false);
     } else if (parts.size() == 1) {
-      SqlError error(159, 15, 1, "Must specify the table name and index name for the DROP INDEX statement.",
-                     ErrorScope::kCompile);
+      SqlError error = err::DropIndexNeedsTable();
       error.message().line = Cur().line;
       throw error;
     } else {

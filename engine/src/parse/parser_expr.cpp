@@ -142,10 +142,7 @@ ExprPtr Parser::ParseScalar() { return ParseAdditive(nullptr); }
 void Parser::RequireCondition(const Expr& expr, const Token& near) const {
   if (IsCondition(expr)) return;
   const Token& tok = (near.kind == TokenKind::kEnd && tokens_.size() > 1) ? tokens_[tokens_.size() - 2] : near;
-  SqlError error(4145, 15, 1,
-                 "An expression of non-boolean type specified in a context where a condition is expected, near '" +
-                     tok.text + "'.",
-                 ErrorScope::kCompile);
+  SqlError error = err::NonBooleanNear(tok.text);
   error.message().line = tok.line;
   throw error;
 }

@@ -248,10 +248,7 @@ std::unique_ptr<ast::InsertStmt> Parser::ParseInsert() {
   if (AcceptKw("VALUES")) {
     do {
       if (insert->values.size() == kMaxValuesRows) {
-        throw SqlError(10738, 15, 1,
-                       "The number of row value expressions in the INSERT statement exceeds the maximum allowed "
-                       "number of 1000 row values.",
-                       ErrorScope::kCompile);
+        throw err::TooManyRowValues();
       }
       ExpectSym("(");
       std::vector<ast::ExprPtr> row;

@@ -106,8 +106,7 @@ std::unique_ptr<Store> Store::Open(const std::filesystem::path& file, std::strin
     store->impl_->LoadCatalog();
   } catch (const SqlError& e) {
     // Name the file, keep SQLite's reason ("file is not a database", "no _meta table").
-    std::string detail = e.text();
-    if (size_t pos = detail.find(" cannot be used: "); pos != std::string::npos) detail.erase(0, pos + 17);
+    const std::string& detail = e.detail().empty() ? e.text() : e.detail();
     throw err::DatabaseFileUnusable(store->name_,
                                     "'" + file.string() + "' is not a usable database file (" + detail + ")");
   }
