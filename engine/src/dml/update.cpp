@@ -1,7 +1,9 @@
 // UPDATE t SET c = expr [, ...] [FROM <sources>] [WHERE ...]
 //
-// All new values are computed from the pre-update rows before the first row is written
-// (Halloween protection); each target row is updated once even when the join repeats it.
+// Two phases with a PlannedUpdate between them. Collecting binds the statement and computes every
+// new value from the pre-update rows before the first row is written (Halloween protection);
+// each target row is updated once even when the join repeats it. Applying then stores the rows
+// one by one with their checks.
 #include <unordered_set>
 
 #include "dml/dml.h"
@@ -17,11 +19,17 @@ struct SetTarget {
 
 struct Change {
   int64_t rowid = 0;
-  std::vector<Value> values;
+  std::vector<Value> values;  // in the order of `PlannedUpdate::ordinals`, not yet converted
 };
 
-std::vector<SetTarget> BindSets(const ast::UpdateStmt& stmt, query::QueryPlan& plan, const query::Source& target,
-                                query::Binder& binder) {
+// What an UPDATE will write, collected before the first write.
+struct PlannedUpdate {
+  std::vector<int> ordinals;    // target column of each SET item, in SET order
+  std::vector<Change> changes;  // each target row once, in the order the FROM clause produced them
+  bool parent_keys = false;     // a SET item changes a column that a foreign key references
+};
+
+std::vector<SetTarget> BindSets(const ast::UpdateStmt& stmt, const query::Source& target, query::Binder& binder) {
   std::vector<SetTarget> sets;
   for (const auto& set : stmt.sets) {
     const std::string& name = set.column.back();
@@ -40,7 +48,6 @@ std::vector<SetTarget> BindSets(const ast::UpdateStmt& stmt, query::QueryPlan& p
     if (target.table->columns[*ord].identity) throw err::ColumnNotUpdatable(target.table->columns[*ord].name);
     sets.push_back(SetTarget{*ord, binder.Bind(*set.value)});
   }
-  (void)plan;
   return sets;
 }
 
@@ -53,21 +60,10 @@ bool KeyColumnsChanged(const std::vector<int>& set_ordinals, const std::vector<c
   return false;
 }
 
-}  // namespace
-
-void ExecUpdate(const ast::UpdateStmt& stmt, ExecContext& ctx) {
-  query::QueryPlan plan;
-  int ti = dml::PrepareTarget(plan, stmt.target, stmt.from, ctx);
-  const query::Source& target = *plan.sources[ti];
-  const TableDef& table = *target.table;
-  Store& store = *target.store;
-  query::Scope scope{&plan, nullptr};
-  query::Binder binder(ctx, &scope);
-  dml::BindWhere(plan, binder, stmt.where.get());
-  std::vector<SetTarget> sets = BindSets(stmt, plan, target, binder);
-  query::PlanJoins(plan, ctx);
-
-  int64_t limit = dml::TopLimit(stmt.top.get(), ctx);
+// Runs the plan and evaluates the SET expressions for each target row, at most `limit` rows
+// (TOP; -1 for all); rows the join repeats or null-extends are skipped.
+std::vector<Change> EvaluateChanges(query::QueryPlan& plan, const query::Source& target,
+                                    const std::vector<SetTarget>& sets, int64_t limit, ExecContext& ctx) {
   std::vector<Change> changes;
   std::unordered_set<int64_t> seen;
   Row row;
@@ -84,30 +80,68 @@ void ExecUpdate(const ast::UpdateStmt& stmt, ExecContext& ctx) {
     changes.push_back(std::move(ch));
     return true;
   });
+  return changes;
+}
 
-  std::vector<int> ordinals;
-  for (const auto& s : sets) ordinals.push_back(s.ordinal);
-  auto refs_to = store.catalog().ReferencesTo(table.id);
-  bool parent_keys = !refs_to.empty() && KeyColumnsChanged(ordinals, refs_to, true);
+// Binds WHERE, then the SET list (207, 4104, 8102), then TOP, then evaluates every
+// change. Errors of this phase leave the table untouched.
+PlannedUpdate CollectChanges(const ast::UpdateStmt& stmt, query::QueryPlan& plan, const query::Source& target,
+                             ExecContext& ctx) {
+  query::Scope scope{&plan, nullptr};
+  query::Binder binder(ctx, &scope);
+  dml::BindWhere(plan, binder, stmt.where.get());
+  std::vector<SetTarget> sets = BindSets(stmt, target, binder);
+  query::PlanJoins(plan, ctx);
+  int64_t limit = dml::TopLimit(stmt.top.get(), ctx);
+  PlannedUpdate planned;
+  planned.changes = EvaluateChanges(plan, target, sets, limit, ctx);
+  for (const auto& s : sets) planned.ordinals.push_back(s.ordinal);
+  auto refs_to = target.store->catalog().ReferencesTo(target.table->id);
+  planned.parent_keys = !refs_to.empty() && KeyColumnsChanged(planned.ordinals, refs_to, true);
+  return planned;
+}
+
+// Converts the new values into `row` (8152, conversion errors) and refuses NULL in NOT NULL
+// columns (515).
+void AssignValues(const PlannedUpdate& planned, const Change& ch, const TableDef& table, const std::string& three_part,
+                  Row& row, ExecContext& ctx) {
+  for (size_t i = 0; i < planned.ordinals.size(); ++i) {
+    const ColumnDef& c = table.columns[planned.ordinals[i]];
+    Value v = dml::ToColumn(ch.values[i], c, ctx);
+    if (v.is_null() && !c.nullable) throw err::NullNotAllowed(c.name, three_part, "UPDATE");
+    row[planned.ordinals[i]] = std::move(v);
+  }
+}
+
+// Writes the rows one at a time. Conversion and NOT NULL are checked per row here rather than
+// while collecting, so that the first failing row decides which error the statement reports
+// (an earlier row's 2627 or 547 comes before a later row's 515). Referencing rows of changed
+// parent keys are handled once all rows are written.
+void ApplyChanges(const PlannedUpdate& planned, const TableDef& table, Store& store, ExecContext& ctx) {
   std::vector<std::pair<Row, Row>> key_changes;
   std::string three_part = dml::ThreePartName(store, table);
   Row current;
-  for (auto& ch : changes) {
+  for (const auto& ch : planned.changes) {
     if (!store.Get(table, ch.rowid, current)) continue;
     Row old;
-    if (parent_keys) old = current;
-    for (size_t i = 0; i < sets.size(); ++i) {
-      const ColumnDef& c = table.columns[sets[i].ordinal];
-      Value v = dml::ToColumn(ch.values[i], c, ctx);
-      if (v.is_null() && !c.nullable) throw err::NullNotAllowed(c.name, three_part, "UPDATE");
-      current[sets[i].ordinal] = std::move(v);
-    }
+    if (planned.parent_keys) old = current;
+    AssignValues(planned, ch, table, three_part, current, ctx);
     store.Update(table, ch.rowid, current);
-    dml::CheckParents(store, table, current, "UPDATE", ctx, &ordinals);
-    if (parent_keys) key_changes.emplace_back(std::move(old), current);
+    dml::CheckParents(store, table, current, "UPDATE", ctx, &planned.ordinals);
+    if (planned.parent_keys) key_changes.emplace_back(std::move(old), current);
   }
   if (!key_changes.empty()) dml::ParentKeysChanged(store, table, key_changes, ctx);
-  ctx.Count(static_cast<int64_t>(changes.size()));
+  ctx.Count(static_cast<int64_t>(planned.changes.size()));
+}
+
+}  // namespace
+
+void ExecUpdate(const ast::UpdateStmt& stmt, ExecContext& ctx) {
+  query::QueryPlan plan;
+  int ti = dml::PrepareTarget(plan, stmt.target, stmt.from, ctx);
+  const query::Source& target = *plan.sources[ti];
+  PlannedUpdate planned = CollectChanges(stmt, plan, target, ctx);
+  ApplyChanges(planned, *target.table, *target.store, ctx);
 }
 
 }  // namespace engine

@@ -1,7 +1,8 @@
 // Enumeration of the rows of a FROM clause: nested loops driven by index seeks where the
 // planner found them, hash joins on equality keys otherwise, plain loops over materialized rows
 // as the last resort. Base tables stream through Store::Scan; only the columns a query reads
-// are copied into the combined row.
+// are copied into the combined row. It only follows the access paths chosen when the statement
+// was compiled, so the per-row loop makes no planning decisions of its own.
 #include <unordered_map>
 
 #include "errors.h"

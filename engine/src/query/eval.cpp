@@ -1,6 +1,7 @@
 // Evaluation of bound expressions against a frame, with SQL's three-valued logic. Values and
 // operators follow values.h; this file adds what needs the session: subqueries, DB_NAME,
-// OBJECT_ID and placeholders.
+// OBJECT_ID and placeholders. It runs once per row, so it reads columns by the slots the binder
+// resolved and never searches a column name.
 #include <cmath>
 
 #include "errors.h"

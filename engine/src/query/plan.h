@@ -189,7 +189,7 @@ struct QueryPlan {
   std::vector<SortKey> union_order;
 };
 
-// ---- Binding (binder.cpp) ------------------------------------------------------------------
+// ---- Binding (binder.cpp, bind_expr.cpp) -----------------------------------------------------
 struct Scope {
   QueryPlan* plan = nullptr;
   const Scope* parent = nullptr;
@@ -211,11 +211,23 @@ class Binder {
   const Scope* scope() const { return scope_; }
 
  private:
+  // Dispatches on the expression kind (binder.cpp); `in_agg`: inside an aggregate's argument.
   NodePtr BindInner(const ast::Expr& e, const BindOptions& opts, bool in_agg);
+  NodePtr BindChild(const ast::ExprPtr& e, const BindOptions& opts, bool in_agg);  // null stays null
+  const BindOptions& GroupedOptions(const ast::Expr& e, const BindOptions& opts, bool in_agg, BindOptions& relaxed);
   NodePtr BindColumn(const ast::Expr& e, const BindOptions& opts, bool in_agg);
+  // One binder per kind or group of kinds (bind_expr.cpp).
+  NodePtr BindLiteral(const ast::Expr& e);
+  NodePtr BindPlaceholder(const ast::Expr& e);
+  NodePtr BindUnary(const ast::Expr& e, const BindOptions& opts, bool in_agg);
+  NodePtr BindBinary(const ast::Expr& e, const BindOptions& opts, bool in_agg);
+  NodePtr BindCast(const ast::Expr& e, const BindOptions& opts, bool in_agg);
+  NodePtr BindCase(const ast::Expr& e, const BindOptions& opts, bool in_agg);
+  NodePtr BindPredicate(const ast::Expr& e, const BindOptions& opts, bool in_agg);
   NodePtr BindFunction(const ast::Expr& e, const BindOptions& opts, bool in_agg);
   NodePtr BindAggregate(const ast::Expr& e, const BindOptions& opts);
   NodePtr BindSubquery(const ast::Expr& e, const BindOptions& opts, bool in_agg);
+  // Gathers the children's sources and outer references into `n`.
   void Finish(Node& n);
   ExecContext& ctx_;
   const Scope* scope_;

@@ -1,5 +1,6 @@
 // Execution of compiled queries: row production, grouping and aggregates, DISTINCT, ORDER BY,
-// TOP and UNION.
+// TOP and UNION. Kept apart from compilation because a plan may run many times: a correlated
+// subquery runs once for every outer row, with the names and access paths fixed once.
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>

@@ -1,5 +1,6 @@
 // Compilation of SELECT statements into QueryPlans, and the statement entry points
-// ExecSelect, RunQuery, EvalConstant and EvalCondition.
+// ExecSelect, RunQuery, EvalConstant and EvalCondition. Everything that depends on names and the
+// catalog happens here, once per statement, so that running a plan only moves values.
 #include "errors.h"
 #include "query/plan.h"
 

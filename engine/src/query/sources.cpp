@@ -1,5 +1,6 @@
-// FROM clauses: resolving table sources (tables, views, derived tables, system views), choosing
-// index seeks and hash joins for equality conditions, and enumerating the combined rows.
+// FROM clauses at compile time: resolving table sources (tables, views, derived tables, system
+// views) and choosing index seeks and hash joins for equality conditions. The choice is made
+// once per statement, after WHERE and ON are bound; enumerate.cpp follows it for every row.
 #include <algorithm>
 #include <unordered_map>
 

@@ -1,5 +1,6 @@
 // Facts about the built-in types as the system views report them (systypes xtype codes, byte
-// lengths, precisions).
+// lengths, precisions). Shared by every family of system views, which must report the same
+// lengths and precisions for one column.
 #pragma once
 
 #include <optional>

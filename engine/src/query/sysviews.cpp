@@ -1,6 +1,8 @@
 // System views computed from the catalog: the compatibility views (sysobjects, syscolumns,
 // systypes, sysindexes, sysdatabases), INFORMATION_SCHEMA.COLUMNS/TABLES and the sys catalog
 // views. Name columns are nvarchar(128) (sysname) so that comparisons follow the collation.
+// The rows are built from the catalog when a query reads them, never stored, so they cannot
+// disagree with the tables they describe.
 #include "errors.h"
 #include "query/systypes.h"
 #include "query/sysview.h"

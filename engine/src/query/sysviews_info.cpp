@@ -1,5 +1,6 @@
 // INFORMATION_SCHEMA views, the sys catalog views, the database lists and the type facts they
-// share with the compatibility views.
+// share with the compatibility views. A file of their own so that each family of views stays
+// readable beside the compatibility views of sysviews.cpp.
 #include "errors.h"
 #include "query/systypes.h"
 #include "query/sysview.h"
