@@ -1,5 +1,5 @@
-// Compilation of SELECT statements into QueryPlans, and the statement entry points
-// ExecSelect, RunQuery, EvalConstant and EvalCondition.
+// Compilation of SELECT statements into QueryPlans, and the entry points RunQuery, EvalConstant and
+// EvalCondition (the SELECT statement itself, ExecSelect, is run by select_stmt.cpp).
 #include "errors.h"
 #include "query/plan.h"
 
