@@ -1,7 +1,6 @@
 // FROM clauses: resolving table sources (tables, views, derived tables, system views), choosing
 // index seeks and hash joins for equality conditions, and enumerating the combined rows.
 #include <algorithm>
-#include <unordered_map>
 
 #include "errors.h"
 #include "parser.h"

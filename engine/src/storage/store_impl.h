@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <span>
 #include <string>
 #include <unordered_map>
