@@ -1,7 +1,6 @@
 // The run's application lock (see run_lock.h).
 #include "app/run_lock.h"
 
-#include <utility>
 #include <vector>
 
 #include "db/connection_items.h"

@@ -8,7 +8,6 @@
 #define CLUBIQA_DB_CORE_PROVIDER_H_
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>

@@ -3,10 +3,10 @@
 
 #include <charconv>
 
+#include "db/ascii.h"
+
 namespace db {
 namespace {
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string_view WithoutTrailingBlanks(std::string_view text) {
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
@@ -16,11 +16,7 @@ std::string_view WithoutTrailingBlanks(std::string_view text) {
 bool SameName(std::string_view a, std::string_view b) {
   a = WithoutTrailingBlanks(a);
   b = WithoutTrailingBlanks(b);
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
+  return EqualsIgnoreCaseAscii(a, b);
 }
 
 // [name] with "]" doubled, so that any column or table name is taken as written.

@@ -1,19 +1,14 @@
 #include "embedded/embedded_provider.h"
 
-#include <algorithm>
-#include <cctype>
 #include <vector>
 
+#include "db/ascii.h"
 #include "db/connection_items.h"
 #include "db/error.h"
 #include "engine/engine.h"
 
 namespace db {
 namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
-}
 
 // The engine's value as the layer's, keeping the engine's own text for it and its exact number.
 Value ToValue(const engine::Value& value) {
@@ -89,7 +84,7 @@ std::unique_ptr<Provider> OpenEmbeddedProvider(const ConnectionItemList& items, 
   options.initial_catalog = FindItem(items, "Initial Catalog").value_or("");
   options.user_id = FindItem(items, "User ID").value_or("");
   options.password = FindItem(items, "Password").value_or("");
-  options.integrated_security = EqualsIgnoringCase(FindItem(items, "Integrated Security").value_or(""), "SSPI");
+  options.integrated_security = EqualsIgnoreCaseAscii(FindItem(items, "Integrated Security").value_or(""), "SSPI");
   options.create_server = false;
   try {
     return std::make_unique<EmbeddedProvider>(engine::Session::Open(options));

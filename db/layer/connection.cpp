@@ -1,10 +1,7 @@
 #include "db/connection.h"
 
-#include <algorithm>
-#include <cctype>
-#include <utility>
-
 #include "core/provider.h"
+#include "db/ascii.h"
 #include "embedded/embedded_provider.h"
 #ifdef CLUBIQA_HAVE_ODBC
 #include "odbc/odbc_provider.h"
@@ -13,15 +10,9 @@
 namespace db {
 namespace {
 
-std::string Upper(std::string_view text) {
-  std::string result(text);
-  std::ranges::transform(result, result.begin(), [](unsigned char c) { return std::toupper(c); });
-  return result;
-}
-
 // The SQL Server OLE DB providers, which the ODBC provider stands in for.
 bool IsSqlServerProvider(std::string_view name) {
-  const std::string upper = Upper(name);
+  const std::string upper = AsciiUpperCopy(name);
   return upper == "SQLOLEDB" || upper == "SQLOLEDB.1" || upper.starts_with("SQLNCLI") ||
          upper.starts_with("MSOLEDBSQL");
 }
@@ -47,7 +38,7 @@ std::unique_ptr<Provider> OpenProvider(std::string_view connection_string, const
     throw Error(e.what());
   }
   const std::string provider = FindItem(items, "Provider").value_or("");
-  if (Upper(provider) == Upper(kEmbeddedProvider)) return OpenEmbeddedProvider(items, base_dir);
+  if (EqualsIgnoreCaseAscii(provider, kEmbeddedProvider)) return OpenEmbeddedProvider(items, base_dir);
   if (IsSqlServerProvider(provider)) return OpenSqlServerProvider(items, options, provider);
   throw Error("Provider '" + provider + "' is not registered on this machine.");
 }

@@ -1,16 +1,11 @@
 #include "db/dataset.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "db/ascii.h"
 
 namespace db {
-namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void Dataset::Append() {
   row_.values.clear();
@@ -19,7 +14,7 @@ void Dataset::Append() {
 
 void Dataset::Set(std::string_view name, Value value) {
   if (!appending_) throw Error("Dataset not in edit or insert mode.");
-  auto same = [name](const auto& entry) { return EqualsIgnoringCase(entry.first, name); };
+  auto same = [name](const auto& entry) { return EqualsIgnoreCaseAscii(entry.first, name); };
   if (auto it = std::ranges::find_if(row_.values, same); it != row_.values.end()) {
     it->second = std::move(value);
   } else {

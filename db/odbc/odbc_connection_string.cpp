@@ -1,21 +1,15 @@
 #include "odbc/odbc_connection_string.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
+#include "db/ascii.h"
 #include "db/error.h"
 
 namespace db::odbc {
 namespace {
 
 constexpr long kDefaultLoginTimeout = 15;
-
-std::string Lower(std::string_view text) {
-  std::string result(text);
-  std::ranges::transform(result, result.begin(), [](unsigned char c) { return std::tolower(c); });
-  return result;
-}
 
 // {value} with "}" doubled: the standard rules, which Microsoft's drivers and the driver manager follow.
 std::string Braced(std::string_view value) {
@@ -35,7 +29,7 @@ std::string ServerName(std::string_view data_source) {
   const size_t separator = data_source.find_first_of(",\\");
   const std::string_view host = data_source.substr(0, separator);
   const std::string_view rest = separator == std::string_view::npos ? "" : data_source.substr(separator);
-  if (host == "." || Lower(host) == "(local)") return "localhost" + std::string(rest);
+  if (host == "." || EqualsIgnoreCaseAscii(host, "(local)")) return "localhost" + std::string(rest);
   return std::string(data_source);
 }
 
@@ -47,13 +41,13 @@ std::optional<long> WholeSeconds(std::string_view text) {
 }
 
 bool IsSspi(const ConnectionItemList& items) {
-  return Lower(FindItem(items, "Integrated Security").value_or("")) == "sspi";
+  return EqualsIgnoreCaseAscii(FindItem(items, "Integrated Security").value_or(""), "SSPI");
 }
 
 }  // namespace
 
 Driver DriverNamed(std::string_view name) {
-  const std::string lower = Lower(name);
+  const std::string lower = AsciiLowerCopy(name);
   const bool free_tds = lower.find("freetds") != std::string::npos || lower.find("tdsodbc") != std::string::npos;
   return Driver{std::string(name), free_tds ? DriverKind::kFreeTds : DriverKind::kMicrosoft};
 }
@@ -61,8 +55,8 @@ Driver DriverNamed(std::string_view name) {
 std::optional<Driver> ChooseDriver(std::string_view configured, const std::vector<std::string>& installed) {
   if (!configured.empty()) return DriverNamed(configured);
   for (const std::string_view preferred : kPreferredDrivers) {
-    const auto found =
-        std::ranges::find_if(installed, [&](const std::string& name) { return Lower(name) == Lower(preferred); });
+    const auto found = std::ranges::find_if(
+        installed, [&](const std::string& name) { return EqualsIgnoreCaseAscii(name, preferred); });
     if (found != installed.end()) return DriverNamed(*found);
   }
   return std::nullopt;

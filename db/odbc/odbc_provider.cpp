@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "db/error.h"
 #include "odbc/odbc_api.h"
@@ -149,8 +151,6 @@ Handle Connect(const Handle& env, std::u16string& connection_string, long login_
 }
 
 }  // namespace
-
-std::vector<std::string> InstalledOdbcDrivers() { return DriverNames(NewEnvironment()); }
 
 std::unique_ptr<Provider> OpenOdbcProvider(const ConnectionItemList& items, const ProviderOptions& options) {
   Handle env = NewEnvironment();

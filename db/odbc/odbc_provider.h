@@ -5,8 +5,6 @@
 #define CLUBIQA_DB_ODBC_ODBC_PROVIDER_H_
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "core/provider.h"
 #include "db/connection_items.h"
@@ -19,9 +17,6 @@ namespace db {
 // options an OLE DB connection has. Throws db::Error with SQL Server's text and number (or the driver's, when
 // the server was never reached); neither the password nor the connection string ever appears in it.
 std::unique_ptr<Provider> OpenOdbcProvider(const ConnectionItemList& items, const ProviderOptions& options);
-
-// The drivers the driver manager has registered, by name, in its order.
-std::vector<std::string> InstalledOdbcDrivers();
 
 }  // namespace db
 

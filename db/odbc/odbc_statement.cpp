@@ -5,6 +5,7 @@
 #include <cctype>
 #include <chrono>
 
+#include "db/ascii.h"
 #include "db/error.h"
 #include "odbc/server_message.h"
 #include "odbc/utf16.h"
@@ -104,8 +105,8 @@ size_t SkipBlanksAndComments(std::string_view text, size_t pos) {
 std::string NextWord(std::string_view text, size_t& pos) {
   pos = SkipBlanksAndComments(text, pos);
   std::string word;
-  while (pos < text.size() && (std::isalpha(static_cast<unsigned char>(text[pos])) || text[pos] == '_')) {
-    word += static_cast<char>(std::toupper(static_cast<unsigned char>(text[pos++])));
+  while (pos < text.size() && (IsAsciiLetter(text[pos]) || text[pos] == '_')) {
+    word += AsciiUpper(text[pos++]);
   }
   return word;
 }

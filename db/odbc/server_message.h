@@ -3,7 +3,6 @@
 #ifndef CLUBIQA_DB_ODBC_SERVER_MESSAGE_H_
 #define CLUBIQA_DB_ODBC_SERVER_MESSAGE_H_
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "ascii_text.h"
+#include "db/ascii.h"
 
 namespace db {
 namespace {
 
-using internal::EqualsIgnoreAsciiCase;
 using internal::Trim;
 
 constexpr std::string_view kSection = "Datenbank";
@@ -177,7 +177,7 @@ std::vector<std::pair<std::string, std::string>> ParseConnectionString(std::stri
 std::optional<std::string> FindItem(const std::vector<std::pair<std::string, std::string>>& items,
                                     std::string_view key) {
   const auto found = std::find_if(items.rbegin(), items.rend(),
-                                  [key](const auto& item) { return EqualsIgnoreAsciiCase(item.first, key); });
+                                  [key](const auto& item) { return EqualsIgnoreCaseAscii(item.first, key); });
   if (found == items.rend()) return std::nullopt;
   return found->second;
 }

@@ -5,11 +5,11 @@
 #include <system_error>
 
 #include "ascii_text.h"
+#include "db/ascii.h"
 
 namespace db {
 namespace {
 
-using internal::EqualsIgnoreAsciiCase;
 using internal::Trim;
 
 // Windows trims blanks and tabs around names and values; CR stays in this set so that CR LF files read like
@@ -72,7 +72,7 @@ IniFile IniFile::Parse(std::string_view text) {
 
 const IniFile::Section* IniFile::FindSection(std::string_view name) const {
   for (const Section& section : sections_) {
-    if (EqualsIgnoreAsciiCase(section.name, name)) return &section;
+    if (EqualsIgnoreCaseAscii(section.name, name)) return &section;
   }
   return nullptr;
 }
@@ -80,7 +80,7 @@ const IniFile::Section* IniFile::FindSection(std::string_view name) const {
 std::string IniFile::Get(std::string_view section, std::string_view key, std::string_view default_value) const {
   if (const Section* found = FindSection(section)) {
     for (const auto& [name, value] : found->entries) {
-      if (EqualsIgnoreAsciiCase(name, key)) return value;
+      if (EqualsIgnoreCaseAscii(name, key)) return value;
     }
   }
   return std::string(default_value);

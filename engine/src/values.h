@@ -135,7 +135,6 @@ DateParts SplitDateTime(DateTime dt);
 DateTime Now();  // GETDATE()
 
 // ---- decimal --------------------------------------------------------------------------------
-std::string FormatDecimal(const Decimal& d);              // "1190.00", "-0.50"
-std::optional<Decimal> ParseDecimal(std::string_view s);  // "12.5", " -3 ", "1e2" not accepted
+std::string FormatDecimal(const Decimal& d);  // "1190.00", "-0.50"
 
 }  // namespace engine

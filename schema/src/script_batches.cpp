@@ -36,19 +36,22 @@ bool IsSeparatorLine(std::string_view line) {
   return line.size() == 2 && (line[0] == 'G' || line[0] == 'g') && (line[1] == 'O' || line[1] == 'o');
 }
 
-std::vector<std::string> ScriptBatches(std::string_view script) {
-  std::vector<std::string> batches;
-  std::string current;
+ScriptParts SplitScript(std::string_view script) {
+  ScriptParts parts;
   ForEachLine(script, [&](std::string_view line) {
     if (IsSeparatorLine(line)) {
-      batches.push_back(std::move(current));
-      current.clear();
+      parts.batches.push_back(std::move(parts.rest));
+      parts.rest.clear();
     } else {
-      current.append(line);
-      current.push_back('\n');
+      parts.rest.append(line);
+      parts.rest.push_back('\n');
     }
   });
-  return batches;  // text after the last separator is dropped
+  return parts;
+}
+
+std::vector<std::string> ScriptBatches(std::string_view script) {
+  return SplitScript(script).batches;  // text after the last separator is dropped
 }
 
 }  // namespace schema

@@ -106,17 +106,15 @@ bool StatementRunner::CreateTableIfMissing(std::string_view table, const std::ve
   return missing;
 }
 
+// The script is split up front by the same rules every other reader of the embedded scripts uses
+// (script_batches.h). qryExec is left holding the unsent rest, as it would after collecting it line by line.
 void StatementRunner::SQLExec(std::string_view script) {
   ui::WaitCursor wait(ui_);
   try {
     qry_exec_.set_text("");
-    std::string batch;  // collected here and handed to qryExec at each separator line
-    for (const std::string& line : SplitLines(script)) {
-      if (!IsSeparatorLine(line)) {
-        batch.append(line).push_back('\n');
-        continue;
-      }
-      qry_exec_.set_text(std::exchange(batch, std::string()));
+    ScriptParts parts = SplitScript(script);
+    for (std::string& batch : parts.batches) {
+      qry_exec_.set_text(std::move(batch));
       try {
         qry_exec_.Execute();
         qry_exec_.set_text("");
@@ -125,7 +123,7 @@ void StatementRunner::SQLExec(std::string_view script) {
         ui_.ShowBox(ui::BoxKind::kPlain, e.what());
       }
     }
-    qry_exec_.set_text(std::move(batch));  // what followed the last separator stays unsent
+    qry_exec_.set_text(std::move(parts.rest));  // what followed the last separator stays unsent
   } catch (const std::exception&) {
     // Anything but a failing batch ends the script quietly; the batches sent so far stay in effect.
   }

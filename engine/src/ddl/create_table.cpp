@@ -1,6 +1,4 @@
 // CREATE TABLE.
-#include <set>
-
 #include "ddl/constraints.h"
 #include "ddl/ddl_common.h"
 #include "ddl/statements.h"

@@ -42,19 +42,6 @@ int32_t NextIndexId(const TableDef& table, bool clustered);
 // "db.dbo.T", as 515 and 8107 name a table.
 std::string ThreePartName(Store& db, const TableDef& table);
 
-// Ordinals of the columns of a key; throws the error `missing` builds for an unknown column.
-template <typename MissingFn>
-std::vector<int> ResolveColumns(const TableDef& table, const std::vector<ast::IndexColumn>& columns,
-                                MissingFn missing) {
-  std::vector<int> out;
-  for (const auto& c : columns) {
-    auto ord = table.FindColumn(c.name);
-    if (!ord) throw missing(c.name);
-    out.push_back(*ord);
-  }
-  return out;
-}
-
 // True when the two ordinal lists hold the same columns in any order.
 bool SameColumnSet(std::vector<int> a, std::vector<int> b);
 

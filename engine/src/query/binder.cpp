@@ -93,24 +93,6 @@ std::optional<ColumnMatch> FindColumnIn(const QueryPlan& plan, const std::vector
   return found;
 }
 
-bool IsPredicate(const Node& n) {
-  switch (n.kind) {
-    case NodeKind::kCompare:
-    case NodeKind::kAnd:
-    case NodeKind::kOr:
-    case NodeKind::kNot:
-    case NodeKind::kIsNull:
-    case NodeKind::kLike:
-    case NodeKind::kBetween:
-    case NodeKind::kInList:
-    case NodeKind::kInSubquery:
-    case NodeKind::kExists:
-      return true;
-    default:
-      return false;
-  }
-}
-
 void VisitNodes(const Node& n, const std::function<void(const Node&)>& f) {
   f(n);
   for (const auto& a : n.args)

@@ -106,8 +106,6 @@ struct Node {
   mutable std::unique_ptr<InSetCache> in_cache;
 };
 
-bool IsPredicate(const Node& n);
-
 // One FROM source: a base table (read through Store), a system view (rows built from the
 // catalog when the query runs) or materialized rows (view, derived table). It owns `width()` slots starting at
 // `offset`; the last one holds the rowid of a base table row (NULL for null-extended rows and for materialized

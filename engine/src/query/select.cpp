@@ -1,6 +1,7 @@
-// Compilation of SELECT statements into QueryPlans, and the statement entry points
-// ExecSelect, RunQuery, EvalConstant and EvalCondition. Everything that depends on names and the
-// catalog happens here, once per statement, so that running a plan only moves values.
+// Compilation of SELECT statements into QueryPlans, and the entry points RunQuery, EvalConstant and
+// EvalCondition (the SELECT statement itself, ExecSelect, is run by select_stmt.cpp). Everything that
+// depends on names and the catalog happens here, once per statement, so that running a plan only moves
+// values.
 #include "errors.h"
 #include "query/plan.h"
 

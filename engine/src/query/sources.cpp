@@ -2,7 +2,6 @@
 // views) and choosing index seeks and hash joins for equality conditions. The choice is made
 // once per statement, after WHERE and ON are bound; enumerate.cpp follows it for every row.
 #include <algorithm>
-#include <unordered_map>
 
 #include "errors.h"
 #include "parser.h"

@@ -44,14 +44,4 @@ std::string Stmt::Text(int col) {
   return std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, col)));
 }
 
-std::string SqlLiteral(std::string_view s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  out += '\'';
-  return out;
-}
-
 }  // namespace engine::storage

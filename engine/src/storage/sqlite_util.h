@@ -32,13 +32,11 @@ class Stmt {
   bool Step();
   // Steps a statement that returns nothing and resets it.
   void Run();
-  void Reset() { sqlite3_reset(stmt_); }
 
   void Bind(int i, int64_t v) { sqlite3_bind_int64(stmt_, i, v); }
   void Bind(int i, std::string_view v) {
     sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
   }
-  void BindNull(int i) { sqlite3_bind_null(stmt_, i); }
   int64_t Int(int col) { return sqlite3_column_int64(stmt_, col); }
   std::string Text(int col);
   bool IsNull(int col) { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
@@ -48,8 +46,5 @@ class Stmt {
   std::string_view db_name_;
   sqlite3_stmt* stmt_ = nullptr;
 };
-
-// Quotes `s` as an SQL string literal for statements the engine builds itself.
-std::string SqlLiteral(std::string_view s);
 
 }  // namespace engine::storage

@@ -1,5 +1,6 @@
 // Store: opening a database file, the connection's settings, statement transactions and the
-// prepared-statement cache. Catalog and DDL live in store_schema.cpp, rows in store_rows.cpp.
+// prepared-statement cache. The catalog lives in store_catalog.cpp, DDL in store_ddl.cpp and
+// store_constraints.cpp, rows in store_rows.cpp and store_write.cpp.
 #include "store.h"
 
 #include <algorithm>

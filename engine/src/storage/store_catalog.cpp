@@ -1,7 +1,6 @@
 // The engine's metadata tables inside a database file and the in-memory Catalog loaded from
 // them. The table layout is described in store.h and, for support staff, in engine/README.md.
 #include <algorithm>
-#include <array>
 #include <utility>
 
 #include "errors.h"

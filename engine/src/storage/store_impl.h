@@ -1,12 +1,12 @@
-// Private state of Store shared by store.cpp (connection, transactions), store_schema.cpp
-// (catalog and DDL), store_identity.cpp and store_rows.cpp (row access).
+// Private state of Store shared by store.cpp (connection, transactions), store_catalog.cpp
+// (metadata tables, catalog), store_ddl.cpp and store_constraints.cpp (DDL), store_identity.cpp,
+// store_rows.cpp and store_write.cpp (row access).
 #pragma once
 
 #include <sqlite3.h>
 
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -78,7 +78,7 @@ class Lease {
 struct Store::Impl {
   Impl(sqlite3* handle, std::string db_name) : db(handle), name(std::move(db_name)), cache(handle) {}
 
-  // ---- store_schema.cpp ----
+  // ---- store_catalog.cpp ----
   void CreateMetadataTables();  // idempotent: a new file gets the engine's tables
   void CheckFormat();           // DatabaseFileUnusable unless this is an engine database
   void LoadCatalog();
@@ -88,6 +88,7 @@ struct Store::Impl {
   // After every DDL call: persists a new schema version and drops what depended on the old one.
   void SchemaChanged();
   int64_t ReadMetaInt(const char* key);
+  void WriteMetaInt(const char* key, int64_t value);
   // ---- store.cpp ----
   // Runs a transaction control statement (BEGIN, COMMIT, SAVEPOINT s1, ...) from the cache.
   void Control(const std::string& sql);
@@ -103,7 +104,6 @@ struct Store::Impl {
   [[noreturn]] void ThrowDuplicate(const TableDef& t, const Row& row, int64_t self, int rc);
   // ---- store_ddl.cpp ----
   TableDef& MutableTable(int32_t id);  // StorageFailure when the id is unknown (a caller bug)
-  void WriteMetaInt(const char* key, int64_t value);
 
   sqlite3* db;
   std::string name;

@@ -1,5 +1,5 @@
-// Store's row access: scans, equality seeks, inserts, updates, deletes. These are the hot paths
-// of every statement, so the SQL of each shape is prepared once and kept in the statement cache
+// Store's row reads: scans, equality seeks and counts (the writes are in store_write.cpp). These are
+// the hot paths of every statement, so the SQL of each shape is prepared once and kept in the statement cache
 // (keyed by table, shape and columns; cleared on any schema change), and rows are decoded into
 // one reused buffer per call.
 #include <cstring>

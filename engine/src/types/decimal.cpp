@@ -197,10 +197,4 @@ std::string FormatDecimal(const Decimal& d) {
   return neg ? "-" + digits : digits;
 }
 
-std::optional<Decimal> ParseDecimal(std::string_view s) {
-  Decimal d;
-  if (detail::ParseDecimalText(s, &d) != detail::ParseStatus::kOk) return std::nullopt;
-  return d;
-}
-
 }  // namespace engine

@@ -1,7 +1,6 @@
 // String functions. Positions and lengths count characters; matching (REPLACE, CHARINDEX)
 // follows the collation: case-insensitive, accent-sensitive.
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -1,5 +1,4 @@
 // Comparison, grouping keys and the arithmetic operators with SQL Server's typing rules.
-#include <algorithm>
 #include <cmath>
 #include <string>
 

@@ -21,6 +21,14 @@ std::vector<std::string> SplitLines(std::string_view text);
 // True when `line` is a batch separator.
 bool IsSeparatorLine(std::string_view line);
 
+// The batches of `script`, in order, and what follows the last separator line, collected like a batch
+// (each line followed by one LF) but never sent.
+struct ScriptParts {
+  std::vector<std::string> batches;
+  std::string rest;
+};
+ScriptParts SplitScript(std::string_view script);
+
 // The batches of `script`, in order.
 std::vector<std::string> ScriptBatches(std::string_view script);
 

@@ -66,10 +66,6 @@ class Mandates {
     db::Dataset append;
   };
 
-  db::Query& tbl1() { return tbl1_; }
-  AdrSepaRows& AdrSepaH() { return adr_sepa_h_; }
-  db::Query& qryCAdrSepa() { return qry_c_adr_sepa_; }
-
  private:
   Today today_;
   db::Query tbl1_;
