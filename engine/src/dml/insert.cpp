@@ -1,4 +1,4 @@
-// INSERT [INTO] t [(cols)] VALUES (...), (...) | SELECT ... | DEFAULT VALUES, and InsertRow.
+// INSERT [INTO] t [(cols)] VALUES (...), (...) | SELECT ... | DEFAULT VALUES.
 #include <unordered_map>
 
 #include "dml/dml.h"
@@ -148,11 +148,6 @@ void ExecInsert(const ast::InsertStmt& stmt, ExecContext& ctx) {
     }
   }
   ctx.Count(count);
-}
-
-int64_t InsertRow(const TableDef& table, std::vector<std::optional<Value>> values, ExecContext& ctx,
-                  bool explicit_identity) {
-  return dml::InsertRowInto(ctx.db(), table, std::move(values), ctx, explicit_identity);
 }
 
 }  // namespace engine

@@ -14,9 +14,5 @@ void ExecInsert(const ast::InsertStmt& stmt, ExecContext& ctx);
 void ExecUpdate(const ast::UpdateStmt& stmt, ExecContext& ctx);
 void ExecDelete(const ast::DeleteStmt& stmt, ExecContext& ctx);
 void ExecTruncate(const ast::TruncateStmt& stmt, ExecContext& ctx);
-// Inserts one row given as column values by ordinal (absent = default/identity/NULL), applying
-// identity, defaults, NOT NULL (515) and conversions (8152); used by INSERT and by tools.
-int64_t InsertRow(const TableDef& table, std::vector<std::optional<Value>> values, ExecContext& ctx,
-                  bool explicit_identity);
 
 }  // namespace engine
