@@ -106,11 +106,12 @@ InsertTarget TargetColumns(const ast::InsertStmt& stmt, const TableDef& table, b
   return t;
 }
 
-void CheckCount(size_t given, size_t wanted, bool has_list) {
+// A VALUES row and a SELECT list that do not match the column list have messages of their own.
+void CheckCount(size_t given, size_t wanted, bool has_list, bool values_clause) {
   if (given == wanted) return;
   if (!has_list) throw err::InsertCountMismatch();
-  if (given < wanted) throw err::MoreColumnsThanValues(false);
-  throw err::MoreValuesThanColumns(false);
+  if (given < wanted) throw err::MoreColumnsThanValues(values_clause);
+  throw err::MoreValuesThanColumns(values_clause);
 }
 
 }  // namespace
@@ -136,10 +137,10 @@ void ExecInsert(const ast::InsertStmt& stmt, ExecContext& ctx) {
     ++count;
   } else if (stmt.select) {
     ResultSet rs = RunQuery(*stmt.select, ctx);
-    CheckCount(rs.columns.size(), target.ordinals.size(), has_list);
+    CheckCount(rs.columns.size(), target.ordinals.size(), has_list, false);
     for (auto& r : rs.rows) insert(r);
   } else {
-    for (const auto& exprs : stmt.values) CheckCount(exprs.size(), target.ordinals.size(), has_list);
+    for (const auto& exprs : stmt.values) CheckCount(exprs.size(), target.ordinals.size(), has_list, true);
     for (const auto& exprs : stmt.values) {
       std::vector<Value> given;
       given.reserve(exprs.size());
