@@ -47,7 +47,7 @@ class MainWindow {
   void acCloseExecute() { ui_.Close(); }
 
   // True when a failure ended the run.
-  bool run_failed() const { return run_failed_; }
+  [[nodiscard]] bool run_failed() const { return run_failed_; }
 
   db::DatabaseAccess& database() { return database_; }
   schema::StatementRunner& runner() { return runner_; }

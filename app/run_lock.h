@@ -44,7 +44,7 @@ class RunLock {
   // connect or to run the batch leaves as db::Error.
   bool Acquire(std::string_view server_connection_string, const std::filesystem::path& exe_dir);
 
-  bool held() const { return connection_.connected(); }
+  [[nodiscard]] bool held() const { return connection_.connected(); }
 
  private:
   ui::Ui& ui_;

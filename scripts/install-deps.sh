@@ -8,7 +8,7 @@ packages=(
   build-essential cmake g++ python3 ccache
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy
   libfltk1.3-dev libjpeg62-turbo-dev
   xvfb x11-apps xdotool
   unixodbc unixodbc-dev tdsodbc freetds-bin

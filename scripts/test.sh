@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The whole test run, as CI does it: install what is missing, then build and run ctest with the
-# ci preset (build-ci/: the default preset's optimisation) and with the ci-debug preset
-# (build-ci-debug/: the debug preset's ASan + UBSan), then fuzz the
-# parser for a few seconds with clang's libFuzzer (build-fuzz/). Stops at the first failure with
-# a non-zero exit code.
+# ci preset (build-ci/: the default preset's optimisation), run clang-tidy over the product sources
+# (scripts/tidy.sh), build and run ctest with the ci-debug preset (build-ci-debug/: the debug
+# preset's ASan + UBSan), then fuzz the parser for a few seconds with clang's libFuzzer
+# (build-fuzz/). Stops at the first failure with a non-zero exit code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -68,6 +68,11 @@ fuzz_parser() {
 # line, and about a fifth quicker to compile than full debug information. They build in directories of
 # their own, so a developer's build/ and build-debug/ keep full debug information.
 run_preset ci build-ci
+# clang-tidy reads build-ci/compile_commands.json and the headers generated there. It runs after the ci tests,
+# so a change that breaks behaviour is reported as such first, and before the sanitizer build, so findings
+# stop the run without waiting for the slowest preset. Clean files are cached, so a rerun checks only changes.
+echo "==> [tidy] clang-tidy over the product sources"
+scripts/tidy.sh --build-dir build-ci
 run_preset ci-debug build-ci-debug
 fuzz_parser
 

@@ -64,7 +64,7 @@ class ConsoleFrontEnd : public FrontEnd {
     }
   }
 
-  int gauge() const override { return gauge_; }
+  [[nodiscard]] int gauge() const override { return gauge_; }
   void SetCursor(ui::Cursor) override {}
   void ShowPicture(ui::Picture) override {}
   void ProcessMessages() override { out_.flush(); }

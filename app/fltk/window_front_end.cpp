@@ -76,7 +76,7 @@ class WindowFrontEnd : public FrontEnd {
     form_.ShowGauge(stored);
   }
 
-  int gauge() const override { return gauge_; }
+  [[nodiscard]] int gauge() const override { return gauge_; }
 
   void SetCursor(ui::Cursor cursor) override {
     form_.cursor(cursor == ui::Cursor::kSqlWait ? FL_CURSOR_WAIT : FL_CURSOR_DEFAULT);
@@ -129,8 +129,8 @@ class WindowFrontEnd : public FrontEnd {
   // While a box is modal FLTK drops close requests for other windows, so one that was waiting in the queue
   // when the box came up would be lost. The run takes them up here, whether a box is shown or not.
   static int OnSystemEvent(void* event, void* data) {
-    WindowFrontEnd* self = static_cast<WindowFrontEnd*>(data);
-    const XEvent* xevent = static_cast<const XEvent*>(event);
+    auto* self = static_cast<WindowFrontEnd*>(data);
+    const auto* xevent = static_cast<const XEvent*>(event);
     if (!self->running_ || xevent->type != ClientMessage || xevent->xclient.window != fl_xid(&self->form_)) {
       return 0;
     }

@@ -21,7 +21,7 @@ struct ErrorManager {
 };
 
 void ExitByJump(j_common_ptr info) {
-  ErrorManager* err = reinterpret_cast<ErrorManager*>(info->err);
+  auto* err = reinterpret_cast<ErrorManager*>(info->err);
   (*info->err->format_message)(info, err->message);
   std::longjmp(err->jump, 1);
 }
@@ -63,7 +63,7 @@ using Step = void (*)(Decompressor*, void*);
 void Create(Decompressor* d, void*) { jpeg_create_decompress(&d->info); }
 
 void ReadHeader(Decompressor* d, void* arg) {
-  const MemorySource* source = static_cast<const MemorySource*>(arg);
+  const auto* source = static_cast<const MemorySource*>(arg);
   jpeg_mem_src(&d->info, source->data, source->size);
   jpeg_read_header(&d->info, TRUE);
 }
@@ -74,7 +74,7 @@ void Start(Decompressor* d, void*) {
 }
 
 void ReadRows(Decompressor* d, void* arg) {
-  unsigned char* pixels = static_cast<unsigned char*>(arg);
+  auto* pixels = static_cast<unsigned char*>(arg);
   const std::size_t stride = std::size_t{d->info.output_width} * 3;
   while (d->info.output_scanline < d->info.output_height) {
     JSAMPROW row = pixels + stride * d->info.output_scanline;

@@ -40,7 +40,7 @@ class Provider {
   virtual void Insert(const RowInsert& row) = 0;
 
   // False once the provider knows that the server is gone (a broken link); texts then fail at once.
-  virtual bool connected() const = 0;
+  [[nodiscard]] virtual bool connected() const = 0;
 
   // Ends the connection; later calls fail. A no-op when already closed.
   virtual void Close() = 0;

@@ -12,7 +12,7 @@ namespace {
 
 // The engine's value as the layer's, keeping the engine's own text for it and its exact number.
 Value ToValue(const engine::Value& value) {
-  if (value.is_null()) return Value();
+  if (value.is_null()) return {};
   const engine::SqlType& type = value.type();
   if (type.IsString()) return Value::Text(value.as_string());
   if (type.IsInteger()) return Value::Int(value.as_int());
@@ -55,7 +55,7 @@ class EmbeddedProvider : public Provider {
   // The values go in as literals, so that the engine's trace shows the row as it was written.
   void Insert(const RowInsert& row) override { Run(LiteralInsertText(row), {}); }
 
-  bool connected() const override { return session_ != nullptr; }
+  [[nodiscard]] bool connected() const override { return session_ != nullptr; }
 
   void Close() override { session_.reset(); }
 

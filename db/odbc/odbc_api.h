@@ -27,8 +27,8 @@ class Handle {
   // when the driver manager refuses.
   static Handle Allocate(SQLSMALLINT type, SQLHANDLE parent);
 
-  SQLHANDLE get() const { return handle_.get(); }
-  SQLSMALLINT type() const { return type_; }
+  [[nodiscard]] SQLHANDLE get() const { return handle_.get(); }
+  [[nodiscard]] SQLSMALLINT type() const { return type_; }
   explicit operator bool() const { return handle_ != nullptr; }
 
  private:
@@ -49,9 +49,9 @@ struct DiagRecord {
   std::string text;
 
   // Informational (SQLSTATE class 01: PRINT output, changed database context, truncation notes).
-  bool is_info() const { return state.starts_with("01"); }
+  [[nodiscard]] bool is_info() const { return state.starts_with("01"); }
   // The link to the server is gone (SQLSTATE class 08).
-  bool is_link_failure() const { return state.starts_with("08"); }
+  [[nodiscard]] bool is_link_failure() const { return state.starts_with("08"); }
 };
 
 // Every diagnostic record the last call on `handle` left, in order.

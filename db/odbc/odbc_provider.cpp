@@ -100,7 +100,7 @@ class OdbcProvider : public Provider {
     Finish(statement.Run(ParameterInsertText(row), false));
   }
 
-  bool connected() const override { return dbc_ && !link_lost_; }
+  [[nodiscard]] bool connected() const override { return dbc_ && !link_lost_; }
 
   void Close() override {
     dbc_ = Handle{};  // disconnects
@@ -108,7 +108,7 @@ class OdbcProvider : public Provider {
   }
 
  private:
-  SQLHDBC Dbc() const {
+  [[nodiscard]] SQLHDBC Dbc() const {
     if (!dbc_) throw Error(std::string(kClosedText));
     return dbc_.get();
   }
@@ -125,7 +125,7 @@ class OdbcProvider : public Provider {
   }
 
   // Whether the driver has found the connection to the server broken.
-  bool LinkIsDead() const {
+  [[nodiscard]] bool LinkIsDead() const {
     SQLUINTEGER dead = SQL_CD_FALSE;
     const SQLRETURN rc = SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
     return odbc::Succeeded(rc) && dead == SQL_CD_TRUE;

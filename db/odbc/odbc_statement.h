@@ -24,7 +24,7 @@ struct Outcome {
   std::vector<DiagRecord> diagnostics;  // every message, in the order the driver reported them
   bool link_lost = false;               // the server went away on the way
 
-  const DiagRecord* first_error() const;
+  [[nodiscard]] const DiagRecord* first_error() const;
 };
 
 class Statement {

@@ -22,7 +22,7 @@ class DesktopEntry {
   static std::optional<DesktopEntry> Parse(std::string_view bytes);
 
   // The value of `key` (exactly, "Comment[de]" for a localized one) in [Desktop Entry], unescaped.
-  std::optional<std::string> Value(std::string_view key) const;
+  [[nodiscard]] std::optional<std::string> Value(std::string_view key) const;
 
   // Sets Comment and every Comment[locale] of [Desktop Entry] to `text`: a localized comment that the
   // desktop prefers for the user's language would otherwise hide the new one. Without a plain Comment, one
@@ -30,7 +30,7 @@ class DesktopEntry {
   void SetComment(std::string_view text);
 
   // The file's bytes.
-  std::string Serialize() const;
+  [[nodiscard]] std::string Serialize() const;
 
  private:
   struct Line {
@@ -41,7 +41,7 @@ class DesktopEntry {
 
   DesktopEntry() = default;
   // The index of the line of [Desktop Entry] whose key is `key`, or nothing.
-  std::optional<size_t> FindEntry(std::string_view key) const;
+  [[nodiscard]] std::optional<size_t> FindEntry(std::string_view key) const;
   void InsertCommentAfter(size_t index, std::string_view text);
 
   std::string bom_;

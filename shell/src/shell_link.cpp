@@ -39,8 +39,8 @@ void PutU32At(std::string& bytes, size_t at, uint32_t value) {
 class Reader {
  public:
   explicit Reader(std::string_view bytes) : bytes_(bytes) {}
-  size_t pos() const { return pos_; }
-  bool Has(size_t n) const { return n <= bytes_.size() - pos_; }
+  [[nodiscard]] size_t pos() const { return pos_; }
+  [[nodiscard]] bool Has(size_t n) const { return n <= bytes_.size() - pos_; }
   bool Skip(size_t n) {
     if (!Has(n)) return false;
     pos_ += n;

@@ -40,7 +40,7 @@ struct ShellLinkLayout {
   size_t name_offset = 0;
   // Bytes of the description with its count, 0 when the link has none.
   size_t name_size = 0;
-  bool unicode() const { return (link_flags & kIsUnicode) != 0; }
+  [[nodiscard]] bool unicode() const { return (link_flags & kIsUnicode) != 0; }
 };
 
 // The layout of `bytes`, or nothing when they are not a complete shell-link file: a wrong header size or

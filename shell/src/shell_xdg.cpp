@@ -96,6 +96,5 @@ void SetShortcutDescription(const std::filesystem::path& path, std::string_view 
 }
 
 ThreadScope::ThreadScope() = default;
-ThreadScope::~ThreadScope() = default;
 
 }  // namespace shell

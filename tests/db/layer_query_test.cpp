@@ -70,7 +70,7 @@ TEST_F(LayerQuery, EmptyResultIsEof) {
   query.Open();
   EXPECT_EQ(query.record_count(), 0);
   EXPECT_TRUE(query.eof());
-  EXPECT_THROW(query.AsInt("Nr"), db::Error);
+  EXPECT_THROW(static_cast<void>(query.AsInt("Nr")), db::Error);
 }
 
 TEST_F(LayerQuery, UnknownFieldFails) {

@@ -28,9 +28,9 @@ std::vector<std::string> ClubDatabaseBatches(std::string_view database_name) {
   const fixture::Options options = ClubOptions(database_name);
   std::vector<std::string> batches = fixture::SchemaBatches(options);
   // The rows go in one transaction: a commit per INSERT would make the build several times slower.
-  batches.push_back("BEGIN TRANSACTION");
+  batches.emplace_back("BEGIN TRANSACTION");
   for (std::string& batch : fixture::DataBatches(options)) batches.push_back(std::move(batch));
-  batches.push_back("COMMIT");
+  batches.emplace_back("COMMIT");
   return batches;
 }
 

@@ -24,22 +24,22 @@ void RecordingUi::SetGauge(int value) {
 void RecordingUi::SetCursor(Cursor cursor) {
   if (cursor == cursor_) return;
   cursor_ = cursor;
-  events_.push_back(cursor == Cursor::kSqlWait ? "cursor: wait" : "cursor: default");
+  events_.emplace_back(cursor == Cursor::kSqlWait ? "cursor: wait" : "cursor: default");
 }
 
 void RecordingUi::ShowPicture(Picture picture) {
-  events_.push_back(picture == Picture::kImageVanta ? "picture: ImageVanta" : "picture: Image2");
+  events_.emplace_back(picture == Picture::kImageVanta ? "picture: ImageVanta" : "picture: Image2");
 }
 
 void RecordingUi::ProcessMessages() {
   ++messages_;
-  events_.push_back("messages");
+  events_.emplace_back("messages");
   if (messages_ == close_at_) close_taken_up_ = true;
 }
 
 void RecordingUi::Close() {
   closed_ = true;
-  events_.push_back("close");
+  events_.emplace_back("close");
 }
 
 std::string RecordingUi::Log() const { return Log(""); }

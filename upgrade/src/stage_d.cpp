@@ -38,7 +38,9 @@ struct AccountGroup {
   std::string bank, konto, blz, fibukonto, online, iban, bic;
 
   // Filled when bank, account and bank code all hold more than blanks.
-  bool filled() const { return !Trimmed(bank).empty() && !Trimmed(konto).empty() && !Trimmed(blz).empty(); }
+  [[nodiscard]] bool filled() const {
+    return !Trimmed(bank).empty() && !Trimmed(konto).empty() && !Trimmed(blz).empty();
+  }
 };
 
 // Group `n` of the first row of the probe; every group is empty when Mandstam has no row.

@@ -18,7 +18,7 @@ class Command {
   explicit Command(Connection& connection) : connection_(connection) {}
 
   void set_text(std::string text) { text_ = std::move(text); }
-  const std::string& text() const { return text_; }
+  [[nodiscard]] const std::string& text() const { return text_; }
 
   void Execute();
   // Sets the text to the lines, each followed by CR LF, and executes it as one text.

@@ -41,9 +41,9 @@ class Connection {
 
   // Take effect at the next Open; an open connection stays open on its old settings until then.
   void set_connection_string(std::string text) { connection_string_ = std::move(text); }
-  const std::string& connection_string() const { return connection_string_; }
+  [[nodiscard]] const std::string& connection_string() const { return connection_string_; }
   void set_provider_options(ProviderOptions options) { provider_options_ = std::move(options); }
-  const ProviderOptions& provider_options() const { return provider_options_; }
+  [[nodiscard]] const ProviderOptions& provider_options() const { return provider_options_; }
 
   // Closes the connection, then opens it with the connection string. `base_dir` (the executable's directory)
   // is what a relative `Data Source` resolves against; it is kept for re-opening. Throws db::Error; the
@@ -52,7 +52,7 @@ class Connection {
   // A no-op when closed.
   void Close();
   // Open, and the provider has not seen the server go away.
-  bool connected() const;
+  [[nodiscard]] bool connected() const;
 
   // Used by Query, Command and Dataset: each opens a closed connection again (base_dir of the last Open),
   // then hands the work to the provider (db/core/provider.h says what each does). Throw db::Error.

@@ -51,9 +51,9 @@ class DatabaseAccess {
   Query& qryMandAll() { return qry_mand_all_; }
 
   // The catalog that the last pConn or MandantChange aimed at, also when its connection failed.
-  const std::string& CurrentCatalog() const { return current_catalog_; }
-  const ConnectionSettings& connection_settings() const { return connection_settings_; }
-  const std::filesystem::path& exe_dir() const { return exe_dir_; }
+  [[nodiscard]] const std::string& CurrentCatalog() const { return current_catalog_; }
+  [[nodiscard]] const ConnectionSettings& connection_settings() const { return connection_settings_; }
+  [[nodiscard]] const std::filesystem::path& exe_dir() const { return exe_dir_; }
 
  private:
   // Fills connection_settings_ and provider_options_ from SysDBAdo.INI and returns WinAuth. A file that cannot be read

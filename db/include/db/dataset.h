@@ -37,7 +37,7 @@ class Dataset {
   // Inserts the row. Throws db::Error; the row stays started then, so that it can be posted again.
   void Post();
   // The INSERT with literal values that the embedded server receives (for the trace and the tests).
-  std::string InsertText() const { return LiteralInsertText(row_); }
+  [[nodiscard]] std::string InsertText() const { return LiteralInsertText(row_); }
 
  private:
   Connection& connection_;

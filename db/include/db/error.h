@@ -16,7 +16,7 @@ class Error : public std::runtime_error {
   // `number` is 0 when the failure did not come from the server (provider missing, unknown field, ...).
   explicit Error(const std::string& text, int number = 0) : std::runtime_error(text), number_(number) {}
 
-  int number() const { return number_; }
+  [[nodiscard]] int number() const { return number_; }
 
  private:
   int number_;

@@ -44,7 +44,7 @@ class IniFile {
   static IniFile Parse(std::string_view text);
 
   // The value of `key` in `section`, or `default_value` when the section or the key is absent.
-  std::string Get(std::string_view section, std::string_view key, std::string_view default_value) const;
+  [[nodiscard]] std::string Get(std::string_view section, std::string_view key, std::string_view default_value) const;
 
  private:
   struct Section {
@@ -52,7 +52,7 @@ class IniFile {
     std::vector<std::pair<std::string, std::string>> entries;  // key, value in file order
   };
 
-  const Section* FindSection(std::string_view name) const;
+  [[nodiscard]] const Section* FindSection(std::string_view name) const;
 
   std::vector<Section> sections_;  // in file order, duplicates kept so that the first one is found
 };

@@ -25,7 +25,7 @@ class Query {
   explicit Query(Connection& connection) : connection_(connection) {}
 
   void set_text(std::string text) { text_ = std::move(text); }
-  const std::string& text() const { return text_; }
+  [[nodiscard]] const std::string& text() const { return text_; }
   // Bound to the `?` placeholder of the text at every Open until cleared.
   void set_param(int64_t value) { param_ = value; }
   void clear_param() { param_.reset(); }
@@ -34,20 +34,20 @@ class Query {
   // closed afterwards then.
   void Open();
   void Close();
-  bool active() const { return active_; }
+  [[nodiscard]] bool active() const { return active_; }
 
-  int64_t record_count() const { return static_cast<int64_t>(rows_.rows.size()); }
-  bool eof() const { return row_ >= rows_.rows.size(); }
+  [[nodiscard]] int64_t record_count() const { return static_cast<int64_t>(rows_.rows.size()); }
+  [[nodiscard]] bool eof() const { return row_ >= rows_.rows.size(); }
   void Next();
   void First() { row_ = 0; }
 
-  std::string AsString(std::string_view name) const;
-  int64_t AsInt(std::string_view name) const;
-  double AsFloat(std::string_view name) const;
-  bool IsNull(std::string_view name) const;
+  [[nodiscard]] std::string AsString(std::string_view name) const;
+  [[nodiscard]] int64_t AsInt(std::string_view name) const;
+  [[nodiscard]] double AsFloat(std::string_view name) const;
+  [[nodiscard]] bool IsNull(std::string_view name) const;
 
  private:
-  const Value& Field(std::string_view name) const;
+  [[nodiscard]] const Value& Field(std::string_view name) const;
 
   Connection& connection_;
   std::string text_;

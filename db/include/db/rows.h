@@ -20,7 +20,7 @@ struct RowSet {
 
   // Ordinal of the first column called `name`, compared without regard to ASCII case and ignoring trailing
   // blanks (as the server compares names); nullopt when there is none.
-  std::optional<size_t> Find(std::string_view name) const;
+  [[nodiscard]] std::optional<size_t> Find(std::string_view name) const;
 };
 
 // One row for a table: the columns in the order they were first set, each with its value. Columns not named

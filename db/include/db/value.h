@@ -38,17 +38,17 @@ class Value {
   static Value Date(DateTime when, std::string text = {});
   static Value Other(std::string text);
 
-  Kind kind() const { return kind_; }
-  bool is_null() const { return kind_ == Kind::kNull; }
+  [[nodiscard]] Kind kind() const { return kind_; }
+  [[nodiscard]] bool is_null() const { return kind_ == Kind::kNull; }
 
   // The text a client shows; "NULL" for NULL.
-  std::string ToString() const { return is_null() ? "NULL" : text_; }
+  [[nodiscard]] std::string ToString() const { return is_null() ? "NULL" : text_; }
   // The string of a kText value, the rendering of any other; empty for NULL.
-  const std::string& text() const { return text_; }
-  int64_t as_int() const { return integer_; }          // kInteger; the units of a kDecimal
-  double as_float() const { return float_; }           // kFloat; the value of a kDecimal
-  int decimal_scale() const { return scale_; }         // kDecimal
-  DateTime as_datetime() const { return {integer_}; }  // kDateTime
+  [[nodiscard]] const std::string& text() const { return text_; }
+  [[nodiscard]] int64_t as_int() const { return integer_; }          // kInteger; the units of a kDecimal
+  [[nodiscard]] double as_float() const { return float_; }           // kFloat; the value of a kDecimal
+  [[nodiscard]] int decimal_scale() const { return scale_; }         // kDecimal
+  [[nodiscard]] DateTime as_datetime() const { return {integer_}; }  // kDateTime
 
  private:
   Kind kind_ = Kind::kNull;

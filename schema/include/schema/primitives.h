@@ -41,7 +41,7 @@ class Primitives {
                 std::string_view column3 = "", std::string_view column4 = "");
   void DropConstraint(std::string_view table, std::string_view constraint);
 
-  bool ColumnAdded() const { return column_added_; }
+  [[nodiscard]] bool ColumnAdded() const { return column_added_; }
 
  private:
   StatementRunner& runner_;

@@ -83,7 +83,7 @@ class StatementRunner {
   db::Query& qrySel() { return qry_sel_; }
   db::Command& qryExec() { return qry_exec_; }
   // The line list last sent through qryUpd.
-  const Lines& qryUpd_lines() const { return qry_upd_lines_; }
+  [[nodiscard]] const Lines& qryUpd_lines() const { return qry_upd_lines_; }
   db::Connection& connection() { return connection_; }
   ui::Ui& ui() { return ui_; }
 
@@ -91,7 +91,7 @@ class StatementRunner {
   void Report(FailureClass failure_class, std::string_view failure_text);
 
   // The transaction group open on the runner, or null.
-  TransactionGroup* group() const { return group_; }
+  [[nodiscard]] TransactionGroup* group() const { return group_; }
 
  private:
   friend class TransactionGroup;

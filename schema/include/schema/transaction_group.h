@@ -57,7 +57,7 @@ class TransactionGroup {
   void Commit();
 
   // True once BEGIN TRANSACTION was sent and the group is not yet committed or rolled back.
-  bool open() const { return open_; }
+  [[nodiscard]] bool open() const { return open_; }
 
  private:
   friend class StatementRunner;

@@ -1,7 +1,7 @@
 // clubiqa-sqlserverd: serves a server directory of the embedded engine over the SQL Server wire
 // protocol, so that sqlcmd-like tools and ODBC drivers can reach it like a SQL Server instance.
 // This file only reads the command line, waits for SIGTERM/SIGINT and runs the listener.
-#include <signal.h>
+#include <csignal>
 
 #include <cstdlib>
 #include <iostream>

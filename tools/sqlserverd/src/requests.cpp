@@ -188,7 +188,7 @@ Value DateValue(Reader& r, uint8_t wire) {
   for (size_t i = t.size(); i-- > 0;) time = (time << 8) | t[i];
   std::span<const uint8_t> d = r.Take(3);
   const int64_t days = d[0] | (d[1] << 8) | (d[2] << 16);
-  int64_t ms = static_cast<int64_t>(time);
+  auto ms = static_cast<int64_t>(time);
   for (int i = scale; i < 3; ++i) ms *= 10;
   for (int i = 3; i < scale; ++i) ms /= 10;
   return Value::Date(engine::DateTime{(days - kDaysTo1900) * 86400000 + ms}, TypeId::kDateTime);

@@ -113,7 +113,7 @@ void WriteFloat(Writer& w, const WireColumn& c, const engine::Value& v) {
   const double d = DoubleOf(v);
   w.U8(static_cast<uint8_t>(c.length));
   if (c.length == 4) {
-    float f = static_cast<float>(d);
+    auto f = static_cast<float>(d);
     uint32_t bits;
     std::memcpy(&bits, &f, sizeof bits);
     w.U32(bits);
@@ -272,7 +272,7 @@ void WriteValue(Writer& w, const WireColumn& c, const engine::Value& v) {
   switch (c.type) {
     case kWireIntN:
     case kWireBitN: {
-      const uint64_t bits = static_cast<uint64_t>(IntOf(v));
+      const auto bits = static_cast<uint64_t>(IntOf(v));
       w.U8(static_cast<uint8_t>(c.length));
       for (uint32_t i = 0; i < c.length; ++i) w.U8(static_cast<uint8_t>(bits >> (8 * i)));
       return;

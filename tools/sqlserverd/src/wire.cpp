@@ -12,10 +12,10 @@ namespace {
 std::span<const uint8_t> CutUnits(const Bytes& utf16, size_t max_units) {
   size_t units = std::min(utf16.size() / 2, max_units);
   if (units < utf16.size() / 2 && units > 0) {
-    uint16_t last = static_cast<uint16_t>(utf16[2 * units - 2] | (utf16[2 * units - 1] << 8));
+    auto last = static_cast<uint16_t>(utf16[2 * units - 2] | (utf16[2 * units - 1] << 8));
     if (last >= 0xD800 && last <= 0xDBFF) --units;
   }
-  return std::span<const uint8_t>(utf16.data(), units * 2);
+  return {utf16.data(), units * 2};
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class RecordingUi : public Ui {
   void ShowBox(BoxKind kind, std::string_view text) override;
   void SetCaption(std::string_view caption) override;
   void SetGauge(int value) override;
-  int gauge() const override { return gauge_; }
+  [[nodiscard]] int gauge() const override { return gauge_; }
   void SetCursor(Cursor cursor) override;
   void ShowPicture(Picture picture) override;
   void ProcessMessages() override;
@@ -36,15 +36,15 @@ class RecordingUi : public Ui {
   // (1 = the next one).
   void RequestCloseAt(int n) { close_at_ = messages_ + n; }
 
-  const std::vector<std::string>& events() const { return events_; }
+  [[nodiscard]] const std::vector<std::string>& events() const { return events_; }
   // The events joined with "\n", each followed by one.
-  std::string Log() const;
+  [[nodiscard]] std::string Log() const;
   // Only the events that start with `prefix` ("gauge: ", "box ", "caption: "), joined as Log does.
-  std::string Log(std::string_view prefix) const;
-  const std::vector<Box>& boxes() const { return boxes_; }
-  const std::string& caption() const { return caption_; }
-  Cursor cursor() const { return cursor_; }
-  bool closed() const { return closed_; }
+  [[nodiscard]] std::string Log(std::string_view prefix) const;
+  [[nodiscard]] const std::vector<Box>& boxes() const { return boxes_; }
+  [[nodiscard]] const std::string& caption() const { return caption_; }
+  [[nodiscard]] Cursor cursor() const { return cursor_; }
+  [[nodiscard]] bool closed() const { return closed_; }
   void ClearEvents() { events_.clear(); }
 
  private:

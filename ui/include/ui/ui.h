@@ -65,7 +65,7 @@ class Ui {
   virtual void SetCaption(std::string_view caption) = 0;
   // Stores ClampGauge(value) and repaints the gauge at once when the shown value changes.
   virtual void SetGauge(int value) = 0;
-  virtual int gauge() const = 0;
+  [[nodiscard]] virtual int gauge() const = 0;
   virtual void SetCursor(Cursor cursor) = 0;
   virtual void ShowPicture(Picture picture) = 0;
   // Handles the window messages that are pending now (paint, a close request), then returns; never waits.

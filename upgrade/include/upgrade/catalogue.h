@@ -35,7 +35,7 @@ class Catalogue {
 
   // Advances the progress counter and sets the gauge from it.
   void ProgressStep();
-  int32_t counter() const { return counter_; }
+  [[nodiscard]] int32_t counter() const { return counter_; }
 
  private:
   void RunStages();

@@ -57,7 +57,7 @@ class Mandates {
   // Leaves the key of the member's next mandate in SepaMandKey().
   void CalcSepaMandatsNr(int32_t adr_nr, std::string_view mitgl_nr);
 
-  const std::string& SepaMandKey() const { return sepa_mand_key_; }
+  [[nodiscard]] const std::string& SepaMandKey() const { return sepa_mand_key_; }
 
   // The mandate rows of one member (a query on its address number) and the appending of a new one.
   struct AdrSepaRows {

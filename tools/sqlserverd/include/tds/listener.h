@@ -36,8 +36,8 @@ class Listener {
   Listener(const Listener&) = delete;
   Listener& operator=(const Listener&) = delete;
 
-  uint16_t port() const { return port_; }
-  const std::string& address() const { return bound_address_; }
+  [[nodiscard]] uint16_t port() const { return port_; }
+  [[nodiscard]] const std::string& address() const { return bound_address_; }
   // Accepts connections until Stop(); returns after all connections ended.
   void Run();
   void Stop();

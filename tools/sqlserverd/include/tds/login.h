@@ -16,7 +16,9 @@ enum class Encryption : uint8_t { kOff = 0, kOn = 1, kNotSupported = 2, kRequire
 struct Prelogin {
   Encryption encryption = Encryption::kOff;  // what the client offers or demands
   // True when the client cannot log in without TLS, which this server does not offer.
-  bool RequiresEncryption() const { return encryption == Encryption::kOn || encryption == Encryption::kRequired; }
+  [[nodiscard]] bool RequiresEncryption() const {
+    return encryption == Encryption::kOn || encryption == Encryption::kRequired;
+  }
 };
 
 // Throws ProtocolError when the option table points outside the message.

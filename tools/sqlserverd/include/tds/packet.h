@@ -60,8 +60,8 @@ class PacketWriter {
  public:
   PacketWriter(ByteStream& stream, uint16_t spid) : stream_(stream), spid_(spid) {}
   void set_packet_size(size_t size) { packet_size_ = size; }
-  size_t packet_size() const { return packet_size_; }
-  size_t max_payload() const { return packet_size_ - kHeaderSize; }
+  [[nodiscard]] size_t packet_size() const { return packet_size_; }
+  [[nodiscard]] size_t max_payload() const { return packet_size_ - kHeaderSize; }
   // Sends a whole message, split at the packet size.
   void Send(PacketType type, std::span<const uint8_t> payload);
   // Sends one packet of a message (at most max_payload() bytes); `last` marks its end. The

@@ -33,9 +33,9 @@ class Reply {
   // DONE (with DONE_ERROR when `error`).
   void Finish(bool error);
 
-  const Bytes& bytes() const { return bytes_; }
+  [[nodiscard]] const Bytes& bytes() const { return bytes_; }
   // Offset of the first token starting at or after `offset` (the size when none does).
-  size_t NextTokenStart(size_t offset) const;
+  [[nodiscard]] size_t NextTokenStart(size_t offset) const;
 
  private:
   Bytes bytes_;

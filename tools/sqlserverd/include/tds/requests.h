@@ -38,7 +38,7 @@ struct RpcCall {
 class RequestError : public std::runtime_error {
  public:
   explicit RequestError(engine::Message message) : std::runtime_error(message.text), message_(std::move(message)) {}
-  const engine::Message& message() const { return message_; }
+  [[nodiscard]] const engine::Message& message() const { return message_; }
 
  private:
   engine::Message message_;

@@ -67,7 +67,7 @@ class ResultEncoder {
   explicit ResultEncoder(const engine::ResultSet& rows);
   void WriteMetadata(Writer& w) const;
   void WriteRow(Writer& w, const std::vector<engine::Value>& row) const;
-  const std::vector<WireColumn>& columns() const { return wire_; }
+  [[nodiscard]] const std::vector<WireColumn>& columns() const { return wire_; }
 
  private:
   const engine::ResultSet& rows_;

@@ -37,7 +37,7 @@ class SocketStream : public ByteStream {
   size_t ReadSome(std::span<uint8_t> out) override;
   void WriteAll(std::span<const uint8_t> data) override;
   bool ReadReady() override;
-  int fd() const { return fd_; }
+  [[nodiscard]] int fd() const { return fd_; }
 
  private:
   int fd_;

@@ -37,7 +37,7 @@ class Writer {
   // can say).
   void BVarChar(std::string_view utf8);
   void UsVarChar(std::string_view utf8);
-  size_t size() const { return out_.size(); }
+  [[nodiscard]] size_t size() const { return out_.size(); }
   // Overwrites a 2-byte little-endian length written earlier at `at`.
   void PatchU16(size_t at, uint16_t v) {
     out_[at] = static_cast<uint8_t>(v);
@@ -68,9 +68,9 @@ class Reader {
   std::string Utf16(size_t units);
   std::string BVarChar() { return Utf16(U8()); }
   std::string UsVarChar() { return Utf16(U16()); }
-  size_t pos() const { return pos_; }
-  size_t remaining() const { return data_.size() - pos_; }
-  bool AtEnd() const { return pos_ == data_.size(); }
+  [[nodiscard]] size_t pos() const { return pos_; }
+  [[nodiscard]] size_t remaining() const { return data_.size() - pos_; }
+  [[nodiscard]] bool AtEnd() const { return pos_ == data_.size(); }
   void Seek(size_t pos) {
     if (pos > data_.size()) throw ProtocolError("offset beyond the message");
     pos_ = pos;
