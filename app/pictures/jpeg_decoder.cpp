@@ -1,5 +1,6 @@
 #include "app/pictures/jpeg_decoder.h"
 
+#include <array>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>  // jpeglib.h uses FILE and size_t without including their headers
@@ -17,12 +18,12 @@ namespace {
 struct ErrorManager {
   jpeg_error_mgr pub;  // first member, so that libjpeg's pointer to it is a pointer to the whole
   std::jmp_buf jump;
-  char message[JMSG_LENGTH_MAX];
+  std::array<char, JMSG_LENGTH_MAX> message{};
 };
 
 void ExitByJump(j_common_ptr info) {
   auto* err = reinterpret_cast<ErrorManager*>(info->err);
-  (*info->err->format_message)(info, err->message);
+  (*info->err->format_message)(info, err->message.data());
   std::longjmp(err->jump, 1);
 }
 
@@ -102,15 +103,15 @@ RgbImage DecodeJpeg(std::string_view name, std::span<const unsigned char> jpeg, 
   if (jpeg.size() > std::numeric_limits<unsigned long>::max()) throw Failure(name, "file too large");
   Decompressor d;
   MemorySource source{jpeg.data(), static_cast<unsigned long>(jpeg.size())};
-  if (!Guarded(&d, Create, nullptr) || !Guarded(&d, ReadHeader, &source)) throw Failure(name, d.err.message);
+  if (!Guarded(&d, Create, nullptr) || !Guarded(&d, ReadHeader, &source)) throw Failure(name, d.err.message.data());
   if (d.info.image_width != static_cast<JDIMENSION>(width) || d.info.image_height != static_cast<JDIMENSION>(height)) {
     throw Failure(name, std::to_string(d.info.image_width) + " x " + std::to_string(d.info.image_height) +
                             " pixels instead of " + std::to_string(width) + " x " + std::to_string(height));
   }
-  if (!Guarded(&d, Start, nullptr)) throw Failure(name, d.err.message);
+  if (!Guarded(&d, Start, nullptr)) throw Failure(name, d.err.message.data());
   RgbImage image{width, height, std::vector<unsigned char>(std::size_t(width) * std::size_t(height) * 3)};
   if (!Guarded(&d, ReadRows, image.pixels.data()) || !Guarded(&d, Finish, nullptr)) {
-    throw Failure(name, d.err.message);
+    throw Failure(name, d.err.message.data());
   }
   return image;
 }

@@ -1,6 +1,7 @@
 // Column lookup, T-SQL literals and the INSERT texts of one row.
 #include "db/rows.h"
 
+#include <array>
 #include <charconv>
 
 #include "db/ascii.h"
@@ -34,9 +35,9 @@ std::string Quoted(std::string_view text, std::string_view prefix) {
 }
 
 std::string FloatLiteral(double number) {
-  char buffer[32];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, number);
-  std::string text(buffer, ec == std::errc() ? end : buffer);
+  std::array<char, 32> buffer{};
+  auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number);
+  std::string text(buffer.data(), ec == std::errc() ? end : buffer.data());
   // A bare integer would be typed int or numeric; the exponent keeps the literal a float.
   if (text.find_first_of("eE") == std::string::npos) text += "E0";
   return text;

@@ -1,6 +1,7 @@
 // Value factories, their texts, and values read back from a server's text.
 #include "db/value.h"
 
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -14,9 +15,9 @@ constexpr int64_t kMsPerDay = 86'400'000;
 
 // The shortest text that reads back as `number` (the way the engine and sqlcmd show floats).
 std::string ShortestText(double number) {
-  char buffer[32];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, number);
-  return ec == std::errc() ? std::string(buffer, end) : std::string();
+  std::array<char, 32> buffer{};
+  const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number);
+  return ec == std::errc() ? std::string(buffer.data(), end) : std::string();
 }
 
 std::string DecimalDigits(int64_t units, int scale) {
@@ -167,12 +168,12 @@ std::string DateTimeText(DateTime when) {
     --days;
   }
   const year_month_day date{BaseDay() + std::chrono::days(days)};
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u %02lld:%02lld:%02lld.%03lld", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+  std::array<char, 32> buffer{};
+  std::snprintf(buffer.data(), buffer.size(), "%04d-%02u-%02u %02lld:%02lld:%02lld.%03lld",
+                static_cast<int>(date.year()), static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
                 static_cast<long long>(in_day / 3'600'000), static_cast<long long>(in_day / 60'000 % 60),
                 static_cast<long long>(in_day / 1000 % 60), static_cast<long long>(in_day % 1000));
-  return buffer;
+  return buffer.data();
 }
 
 std::optional<Value> ValueFromText(Value::Kind kind, std::string text) {

@@ -1,6 +1,7 @@
 #include "odbc/odbc_api.h"
 
 #include <algorithm>
+#include <array>
 
 #include "odbc/utf16.h"
 
@@ -24,16 +25,16 @@ std::vector<DiagRecord> ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   std::vector<DiagRecord> records;
   if (handle == SQL_NULL_HANDLE) return records;
   for (SQLSMALLINT number = 1;; ++number) {
-    SQLWCHAR state[6] = {};
+    std::array<SQLWCHAR, 6> state{};
     SQLINTEGER native = 0;
     std::u16string text(512, u'\0');
     SQLSMALLINT length = 0;
-    SQLRETURN rc = SQLGetDiagRecW(type, handle, number, state, &native, reinterpret_cast<SQLWCHAR*>(text.data()),
+    SQLRETURN rc = SQLGetDiagRecW(type, handle, number, state.data(), &native, reinterpret_cast<SQLWCHAR*>(text.data()),
                                   static_cast<SQLSMALLINT>(text.size()), &length);
     if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(text.size())) {
       // The message was longer than the buffer: ask again with room for all of it.
       text.assign(static_cast<size_t>(length) + 1, u'\0');
-      rc = SQLGetDiagRecW(type, handle, number, state, &native, reinterpret_cast<SQLWCHAR*>(text.data()),
+      rc = SQLGetDiagRecW(type, handle, number, state.data(), &native, reinterpret_cast<SQLWCHAR*>(text.data()),
                           static_cast<SQLSMALLINT>(text.size()), &length);
     }
     if (!Succeeded(rc)) break;

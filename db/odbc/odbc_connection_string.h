@@ -15,6 +15,7 @@
 #ifndef CLUBIQA_DB_ODBC_ODBC_CONNECTION_STRING_H_
 #define CLUBIQA_DB_ODBC_ODBC_CONNECTION_STRING_H_
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,8 +35,8 @@ struct Driver {
 };
 
 // The drivers for SQL Server that the provider picks from, best first, when the settings name none.
-inline constexpr std::string_view kPreferredDrivers[] = {"ODBC Driver 18 for SQL Server",
-                                                         "ODBC Driver 17 for SQL Server", "FreeTDS"};
+inline constexpr std::array<std::string_view, 3> kPreferredDrivers = {"ODBC Driver 18 for SQL Server",
+                                                                      "ODBC Driver 17 for SQL Server", "FreeTDS"};
 
 // A driver name or library path as a Driver: FreeTDS when the name says so (the registered name "FreeTDS" or
 // its library libtdsodbc), Microsoft's rules otherwise.

@@ -139,8 +139,11 @@ class OdbcProvider : public Provider {
 Handle Connect(const Handle& env, std::u16string& connection_string, long login_timeout) {
   Handle dbc = Handle::Allocate(SQL_HANDLE_DBC, env.get());
   if (!dbc) throw odbc::ErrorFrom(odbc::ReadDiagnostics(env), "The ODBC driver manager refused a connection.");
-  SQLSetConnectAttrW(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
-                     reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(login_timeout)), 0);
+  // ODBC passes integer attribute values in its pointer parameter.
+  SQLSetConnectAttrW(
+      dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
+      reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(login_timeout)),  // NOLINT(performance-no-int-to-ptr)
+      0);
   // The completed connection string the driver could hand back would hold the password: it is not asked for.
   const SQLRETURN rc =
       SQLDriverConnectW(dbc.get(), nullptr, odbc::WideText(connection_string),

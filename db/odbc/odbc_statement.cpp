@@ -132,7 +132,10 @@ bool MustStartBatch(std::string_view text) {
 Statement::Statement(SQLHDBC connection) : handle_(Handle::Allocate(SQL_HANDLE_STMT, connection)) {
   if (!handle_) throw ErrorFrom(ReadDiagnostics(SQL_HANDLE_DBC, connection), "The connection cannot run statements.");
   // Every statement waits for the server as long as it takes.
-  SQLSetStmtAttrW(handle_.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN{0}), 0);
+  // ODBC passes integer attribute values in its pointer parameter.
+  SQLSetStmtAttrW(handle_.get(), SQL_ATTR_QUERY_TIMEOUT,
+                  reinterpret_cast<SQLPOINTER>(SQLULEN{0}),  // NOLINT(performance-no-int-to-ptr)
+                  0);
 }
 
 Statement::Parameter& Statement::NextParameter() { return parameters_.emplace_back(); }

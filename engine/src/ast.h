@@ -372,10 +372,10 @@ struct Stmt {
   StmtBody body = EmptyStmt{};
 
   // Which statement this is, as a value (tests compare it; dispatch visits `body` instead).
-  StmtKind kind() const { return static_cast<StmtKind>(body.index()); }
+  [[nodiscard]] StmtKind kind() const { return static_cast<StmtKind>(body.index()); }
   // The statement as type T, or nullptr when it is another one.
   template <typename T>
-  const T* get() const {
+  [[nodiscard]] const T* get() const {
     return std::get_if<T>(&body);
   }
   template <typename T>

@@ -13,7 +13,7 @@ std::string DQ(std::string_view s) { return "\"" + std::string(s) + "\""; }
 // Every factory below builds its error here, so number, severity, state and scope are always
 // given together; informational messages take the Message part of the result.
 SqlError Make(int number, int severity, int state, std::string text, ErrorScope scope) {
-  return SqlError(number, severity, state, std::move(text), scope);
+  return {number, severity, state, std::move(text), scope};
 }
 
 constexpr const char* kCouldNotCreateConstraint = "Could not create constraint. See previous errors.";

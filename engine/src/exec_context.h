@@ -57,8 +57,8 @@ class ExecContext {
   ExecContext(Server& server, SessionOptions& options, ResultSink& sink);
 
   Server& server() { return server_; }
-  const SessionOptions& options() const { return options_; }
-  const ConvertOptions& convert() const { return options_.convert; }
+  [[nodiscard]] const SessionOptions& options() const { return options_; }
+  [[nodiscard]] const ConvertOptions& convert() const { return options_.convert; }
   ResultSink& sink() { return *sink_; }
 
   // ---- Session options (SET) ----
@@ -71,11 +71,11 @@ class ExecContext {
   void SetIdentityInsert(std::string db, int32_t table_id, std::string name);
   void ClearIdentityInsert();
   // True when table `table_id` of database `db` is the one with IDENTITY_INSERT ON.
-  bool IdentityInsertOn(std::string_view db, int32_t table_id) const;
+  [[nodiscard]] bool IdentityInsertOn(std::string_view db, int32_t table_id) const;
 
   // The current database (USE switches it).
   Store& db() { return *db_; }
-  const std::string& db_name() const { return db_->name(); }
+  [[nodiscard]] const std::string& db_name() const { return db_->name(); }
   void SetDatabase(std::unique_ptr<Store> store);
   // Store of another database named in a three-part name (master, or any other); the current
   // store when `name` is empty or the current database. nullptr when there is no such database.
@@ -88,10 +88,10 @@ class ExecContext {
 
   // ---- The running batch ----
   // Values of the batch's ? placeholders, in order.
-  std::span<const Value> params() const { return params_; }
-  std::string_view batch_text() const { return batch_text_; }
+  [[nodiscard]] std::span<const Value> params() const { return params_; }
+  [[nodiscard]] std::string_view batch_text() const { return batch_text_; }
   // Line of the statement being executed (messages and errors name it).
-  int statement_line() const { return statement_line_; }
+  [[nodiscard]] int statement_line() const { return statement_line_; }
 
   // Emits a row count unless NOCOUNT is on.
   void Count(int64_t n) {

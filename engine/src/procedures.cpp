@@ -39,7 +39,7 @@ class Arguments {
     }
   }
 
-  std::optional<Value> Find(std::string_view parameter) const {
+  [[nodiscard]] std::optional<Value> Find(std::string_view parameter) const {
     const std::string upper = AsciiUpper(parameter);
     for (const auto& [name, value] : values_) {
       if (name == upper) return value;
@@ -48,7 +48,7 @@ class Arguments {
   }
 
   // The value as text; `procedure` names the caller in the 201 of a missing argument.
-  std::string Text(std::string_view procedure, std::string_view parameter) const {
+  [[nodiscard]] std::string Text(std::string_view procedure, std::string_view parameter) const {
     std::optional<Value> value = Find(parameter);
     if (!value || value->is_null()) throw err::ParameterNotSupplied(procedure, parameter);
     return value->ToString();

@@ -31,7 +31,7 @@ class Server {
   static std::unique_ptr<Server> Open(const std::filesystem::path& dir, bool create);
   ~Server();
 
-  const std::filesystem::path& directory() const { return dir_; }
+  [[nodiscard]] const std::filesystem::path& directory() const { return dir_; }
 
   // Throws LoginFailed (18456) when server.ini has [Logins] and the pair does not match.
   // Integrated security passes when the OS user is listed (any password) or no [Logins].
@@ -47,7 +47,7 @@ class Server {
   void DropDatabase(std::string_view name);    // 3701 when missing
 
   // trace.jsonl: {"db":...,"sql":...,"rows":n} or {"db":...,"sql":...,"error":N,"message":...}
-  bool trace_enabled() const { return trace_; }
+  [[nodiscard]] bool trace_enabled() const { return trace_; }
   void Trace(std::string_view db, std::string_view sql, const BatchResult& result);
 
  private:

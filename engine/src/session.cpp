@@ -29,7 +29,7 @@ class SessionImpl {
     return out;
   }
 
-  std::string current_database() const { return ctx_.db_name(); }
+  [[nodiscard]] std::string current_database() const { return ctx_.db_name(); }
 
  private:
   void RunBatch(std::string_view batch, std::span<const std::string> names, ResultSink& sink) {

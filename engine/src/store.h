@@ -51,8 +51,8 @@ class Store {
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
 
-  const std::string& name() const { return name_; }
-  const std::filesystem::path& file() const { return file_; }
+  [[nodiscard]] const std::string& name() const { return name_; }
+  [[nodiscard]] const std::filesystem::path& file() const { return file_; }
   sqlite3* handle() { return db_; }
 
   // ---- Transactions -------------------------------------------------------------------------
@@ -65,7 +65,7 @@ class Store {
   void BeginTransaction();     // BEGIN TRANSACTION (nesting counts as SQL Server's @@TRANCOUNT)
   void CommitTransaction();    // COMMIT: only the outermost one commits
   void RollbackTransaction();  // ROLLBACK: undoes everything, trancount 0
-  int trancount() const { return trancount_; }
+  [[nodiscard]] int trancount() const { return trancount_; }
 
   // ---- Schema -------------------------------------------------------------------------------
   // The catalog as of the current statement (reloaded at BeginStatement when another session

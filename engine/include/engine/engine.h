@@ -59,19 +59,19 @@ struct SqlType {
   uint8_t precision = 0;
   uint8_t scale = 0;
 
-  bool IsString() const;        // char, varchar, text, nchar, nvarchar, ntext
-  bool IsUnicode() const;       // nchar, nvarchar, ntext
-  bool IsFixedString() const;   // char, nchar (blank padded)
-  bool IsInteger() const;       // bit, tinyint, smallint, int, bigint
-  bool IsExactNumeric() const;  // integers, decimal, numeric, money, smallmoney
-  bool IsNumeric() const;       // exact numerics, real, float
-  bool IsDateTime() const;      // datetime, smalldatetime
+  [[nodiscard]] bool IsString() const;        // char, varchar, text, nchar, nvarchar, ntext
+  [[nodiscard]] bool IsUnicode() const;       // nchar, nvarchar, ntext
+  [[nodiscard]] bool IsFixedString() const;   // char, nchar (blank padded)
+  [[nodiscard]] bool IsInteger() const;       // bit, tinyint, smallint, int, bigint
+  [[nodiscard]] bool IsExactNumeric() const;  // integers, decimal, numeric, money, smallmoney
+  [[nodiscard]] bool IsNumeric() const;       // exact numerics, real, float
+  [[nodiscard]] bool IsDateTime() const;      // datetime, smalldatetime
   // SQL Server's data type precedence; higher wins in mixed expressions.
-  int Precedence() const;
+  [[nodiscard]] int Precedence() const;
   // Lower-case base name as INFORMATION_SCHEMA reports it: "varchar", "int", "numeric".
-  std::string Name() const;
+  [[nodiscard]] std::string Name() const;
   // Declaration as written in DDL: "varchar(40)", "numeric(18,8)", "int".
-  std::string Declaration() const;
+  [[nodiscard]] std::string Declaration() const;
   bool operator==(const SqlType&) const = default;
 };
 
@@ -101,19 +101,19 @@ class Value {
   static Value NVarChar(std::string utf8);  // nvarchar(chars of text, at least 1)
   static Value Date(DateTime dt, TypeId id = TypeId::kDateTime);
 
-  bool is_null() const { return null_; }
-  const SqlType& type() const { return type_; }
+  [[nodiscard]] bool is_null() const { return null_; }
+  [[nodiscard]] const SqlType& type() const { return type_; }
   void set_type(const SqlType& t) { type_ = t; }
 
-  int64_t as_int() const { return std::get<int64_t>(v_); }
-  double as_float() const { return std::get<double>(v_); }
-  const Decimal& as_decimal() const { return std::get<Decimal>(v_); }
-  const std::string& as_string() const { return std::get<std::string>(v_); }
-  DateTime as_datetime() const { return std::get<DateTime>(v_); }
+  [[nodiscard]] int64_t as_int() const { return std::get<int64_t>(v_); }
+  [[nodiscard]] double as_float() const { return std::get<double>(v_); }
+  [[nodiscard]] const Decimal& as_decimal() const { return std::get<Decimal>(v_); }
+  [[nodiscard]] const std::string& as_string() const { return std::get<std::string>(v_); }
+  [[nodiscard]] DateTime as_datetime() const { return std::get<DateTime>(v_); }
 
   // The text a client shows for the value (sqlcmd conventions): NULL as "NULL", datetime as
   // "2013-02-20 09:05:00.000", decimals with their scale, floats shortest round-trip.
-  std::string ToString() const;
+  [[nodiscard]] std::string ToString() const;
 
  private:
   SqlType type_;
@@ -147,26 +147,26 @@ enum class ErrorScope : uint8_t {
 class SqlError : public std::exception {
  public:
   SqlError(int number, int severity, int state, std::string text, ErrorScope scope = ErrorScope::kBatch);
-  const char* what() const noexcept override { return message_.text.c_str(); }
-  int number() const { return message_.number; }
-  int severity() const { return message_.severity; }
-  int state() const { return message_.state; }
-  const std::string& text() const { return message_.text; }
-  ErrorScope scope() const { return scope_; }
+  [[nodiscard]] const char* what() const noexcept override { return message_.text.c_str(); }
+  [[nodiscard]] int number() const { return message_.number; }
+  [[nodiscard]] int severity() const { return message_.severity; }
+  [[nodiscard]] int state() const { return message_.state; }
+  [[nodiscard]] const std::string& text() const { return message_.text; }
+  [[nodiscard]] ErrorScope scope() const { return scope_; }
   SqlError& set_scope(ErrorScope s) {
     scope_ = s;
     return *this;
   }
   Message& message() { return message_; }
-  const Message& message() const { return message_; }
+  [[nodiscard]] const Message& message() const { return message_; }
   std::vector<Message>& follow() { return follow_; }
-  const std::vector<Message>& follow() const { return follow_; }
+  [[nodiscard]] const std::vector<Message>& follow() const { return follow_; }
   SqlError& Follow(int number, int severity, int state, std::string text);
   // For the engine's own use: the variable part of a message that engine code passes on in a
   // message of its own (the reason a database file cannot be used) or that SQL Server's wording
   // leaves out (the cause of an internal error), so that it never has to parse text(). Empty for
   // most errors; clients should not rely on it.
-  const std::string& detail() const { return detail_; }
+  [[nodiscard]] const std::string& detail() const { return detail_; }
   SqlError& set_detail(std::string detail) {
     detail_ = std::move(detail);
     return *this;
@@ -193,7 +193,7 @@ struct ResultSet {
   std::vector<ColumnInfo> columns;
   std::vector<std::vector<Value>> rows;
   // Column ordinal by name (case-insensitive, trailing blanks ignored); nullopt when absent.
-  std::optional<size_t> Find(std::string_view name) const;
+  [[nodiscard]] std::optional<size_t> Find(std::string_view name) const;
 };
 
 // One item of what a batch returns, in order: a row set for every SELECT, a row count for
@@ -220,11 +220,11 @@ struct StatementResult {
 struct BatchResult {
   std::vector<StatementResult> items;
   // First error of the batch (severity > 10), or nullptr.
-  const Message* FirstError() const;
+  [[nodiscard]] const Message* FirstError() const;
   // The first row set, or nullptr.
-  const ResultSet* FirstRows() const;
+  [[nodiscard]] const ResultSet* FirstRows() const;
   // Sum of the row counts (rows affected).
-  int64_t RowsAffected() const;
+  [[nodiscard]] int64_t RowsAffected() const;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -270,7 +270,7 @@ class Session {
   // Like Execute, but throws the first error of the batch as SqlError after the batch ended.
   BatchResult ExecuteOrThrow(std::string_view batch, std::span<const Value> params = {});
 
-  std::string current_database() const;
+  [[nodiscard]] std::string current_database() const;
 
  private:
   explicit Session(std::unique_ptr<SessionImpl> impl);

@@ -242,7 +242,7 @@ class Lexer {
   }
 
  private:
-  char At(size_t i) const { return i < text_.size() ? text_[i] : '\0'; }
+  [[nodiscard]] char At(size_t i) const { return i < text_.size() ? text_[i] : '\0'; }
 
   void Step() {
     if (text_[pos_] == '\n') ++line_;

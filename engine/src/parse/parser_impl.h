@@ -37,26 +37,26 @@ class Parser {
   };
 
   // ---- Tokens and errors (parser.cpp) ----
-  const Token& Cur() const { return tokens_[index_]; }
-  const Token& Peek(size_t ahead = 1) const;
+  [[nodiscard]] const Token& Cur() const { return tokens_[index_]; }
+  [[nodiscard]] const Token& Peek(size_t ahead = 1) const;
   const Token& Advance();
-  bool AtEnd() const { return Cur().kind == TokenKind::kEnd; }
-  bool IsKw(std::string_view upper, size_t ahead = 0) const;
+  [[nodiscard]] bool AtEnd() const { return Cur().kind == TokenKind::kEnd; }
+  [[nodiscard]] bool IsKw(std::string_view upper, size_t ahead = 0) const;
   bool AcceptKw(std::string_view upper);
   void ExpectKw(std::string_view upper);
-  bool IsSym(std::string_view sym, size_t ahead = 0) const;
+  [[nodiscard]] bool IsSym(std::string_view sym, size_t ahead = 0) const;
   bool AcceptSym(std::string_view sym);
   void ExpectSym(std::string_view sym);
   // A token that can be a name: a bare non-reserved word or a delimited identifier.
-  bool IsName(size_t ahead = 0) const;
+  [[nodiscard]] bool IsName(size_t ahead = 0) const;
   std::string ParseName();
   // [server.][db.][schema.]name; empty middle parts allowed (db..t).
   ast::ObjectName ParseObjectName();
   [[noreturn]] void Fail() const { FailAt(Cur()); }
   [[noreturn]] void FailAt(const Token& tok) const;
   [[noreturn]] void FailNested() const;
-  std::string TextBetween(size_t from, size_t to) const;
-  size_t PrevEnd() const;
+  [[nodiscard]] std::string TextBetween(size_t from, size_t to) const;
+  [[nodiscard]] size_t PrevEnd() const;
   void CountChainNode();
 
   // ---- Statements (parser.cpp) ----
@@ -81,7 +81,7 @@ class Parser {
   ast::TableRefPtr ParseTableSource();
   ast::TableRefPtr ParseTablePrimary();
   ast::TableRefPtr ParseJoin(ast::TableRefPtr left);
-  bool AtJoin() const;
+  [[nodiscard]] bool AtJoin() const;
   std::string ParseOptionalAlias();
   void SkipTableHints();
   std::unique_ptr<ast::InsertStmt> ParseInsert();
@@ -100,7 +100,7 @@ class Parser {
   void ParseAlterAdd(ast::AlterTableStmt& alter);
   void ParseAlterDrop(ast::AlterTableStmt& alter);
   void ParseTruncate(ast::Stmt& stmt);
-  bool AtTableConstraint() const;
+  [[nodiscard]] bool AtTableConstraint() const;
   ast::ColumnDef ParseColumnDef();
   void ParseColumnOptions(ast::ColumnDef& column);
   ast::ConstraintDef ParseTableConstraint();

@@ -63,7 +63,7 @@ void Parser::ParseTop(ast::ExprPtr& top, bool* percent) {
   if (AcceptSym("(")) {
     top = ParseScalar();
     ExpectSym(")");
-  } else if (percent && (Cur().kind == TokenKind::kNumber || Cur().kind == TokenKind::kPlaceholder)) {
+  } else if (percent != nullptr && (Cur().kind == TokenKind::kNumber || Cur().kind == TokenKind::kPlaceholder)) {
     top = ParsePrimary();
   } else {
     Fail();

@@ -127,8 +127,8 @@ struct Source {
   std::optional<std::vector<Row>> rows;    // computed rows (cached when not correlated); every
                                            // row of a system view once a query needed them all
 
-  int width() const { return static_cast<int>(columns.size()) + 1; }
-  int rowid_slot() const { return offset + static_cast<int>(columns.size()); }
+  [[nodiscard]] int width() const { return static_cast<int>(columns.size()) + 1; }
+  [[nodiscard]] int rowid_slot() const { return offset + static_cast<int>(columns.size()); }
 };
 
 // An equality usable to find rows of one source: source column = expression over sources
@@ -206,7 +206,7 @@ class Binder {
   Binder(ExecContext& ctx, const Scope* scope) : ctx_(ctx), scope_(scope) {}
   NodePtr Bind(const ast::Expr& e, const BindOptions& opts = {});
   ExecContext& ctx() { return ctx_; }
-  const Scope* scope() const { return scope_; }
+  [[nodiscard]] const Scope* scope() const { return scope_; }
 
  private:
   // Dispatches on the expression kind (binder.cpp); `in_agg`: inside an aggregate's argument.

@@ -19,7 +19,7 @@ namespace engine {
 
 class AppLocks {
  public:
-  explicit AppLocks(std::filesystem::path server_dir) : dir_(std::move(server_dir) / "applocks") {}
+  explicit AppLocks(const std::filesystem::path& server_dir) : dir_(server_dir / "applocks") {}
   ~AppLocks();
   AppLocks(const AppLocks&) = delete;
   AppLocks& operator=(const AppLocks&) = delete;
@@ -31,7 +31,7 @@ class AppLocks {
   // false when the session does not hold the lock.
   bool Release(std::string_view db, std::string_view resource);
   // APPLOCK_MODE: "Exclusive", "Shared" or "NoLock" for the lock this session holds.
-  std::string Mode(std::string_view db, std::string_view resource) const;
+  [[nodiscard]] std::string Mode(std::string_view db, std::string_view resource) const;
 
  private:
   struct Held {
@@ -39,7 +39,7 @@ class AppLocks {
     bool exclusive = false;
     int count = 0;
   };
-  std::filesystem::path FileOf(std::string_view db, std::string_view resource) const;
+  [[nodiscard]] std::filesystem::path FileOf(std::string_view db, std::string_view resource) const;
 
   std::filesystem::path dir_;
   std::map<std::string, Held> held_;  // key: database, NUL, resource

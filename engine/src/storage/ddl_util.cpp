@@ -14,6 +14,7 @@ namespace {
 
 std::vector<int> Colids(const TableDef& table, const std::vector<int>& ordinals) {
   std::vector<int> out;
+  out.reserve(ordinals.size());
   for (int ordinal : ordinals) out.push_back(table.columns.at(static_cast<size_t>(ordinal)).colid);
   return out;
 }

@@ -19,8 +19,8 @@ struct IniSection {
 
 struct IniFile {
   std::vector<IniSection> sections;
-  const IniSection* Find(std::string_view section) const;
-  std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+  [[nodiscard]] const IniSection* Find(std::string_view section) const;
+  [[nodiscard]] std::optional<std::string> Get(std::string_view section, std::string_view key) const;
 };
 
 IniFile ParseIni(std::string_view text);

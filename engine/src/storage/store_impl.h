@@ -63,7 +63,7 @@ class Lease {
   ~Lease();
   Lease(const Lease&) = delete;
   Lease& operator=(const Lease&) = delete;
-  sqlite3_stmt* get() const { return stmt_; }
+  [[nodiscard]] sqlite3_stmt* get() const { return stmt_; }
 
  private:
   void Prepare(const std::string& sql, std::string_view db_name);

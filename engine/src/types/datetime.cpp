@@ -285,7 +285,7 @@ DateResult AlphaDate(std::string_view s) {
   size_t i = 0;
   bool seen_month = false;
   while (i < s.size()) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
+    auto c = static_cast<unsigned char>(s[i]);
     if (c == ' ' || c == ',' || c == '.' || c == '-' || c == '/') {
       ++i;
       continue;

@@ -1,6 +1,7 @@
 // Date functions: DATEADD, DATEDIFF (boundaries crossed), DATEPART with DATEFIRST 1 (German:
 // Monday is day 1), DATENAME in German, YEAR/MONTH/DAY and GETDATE.
 #include <algorithm>
+#include <cstddef>
 #include <string>
 
 #include "errors.h"
@@ -76,7 +77,7 @@ int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0
 DateTime AddMonths(DateTime dt, int64_t months) {
   DateParts p = SplitDateTime(dt);
   int64_t total = static_cast<int64_t>(p.year) * 12 + (p.month - 1) + months;
-  if (total < 1753 * 12 || total >= 10000 * 12) throw err::DateAddOverflow();
+  if (total < int64_t{1753} * 12 || total >= int64_t{10000} * 12) throw err::DateAddOverflow();
   int y = static_cast<int>(total / 12);
   int m = static_cast<int>(total % 12) + 1;
   int d = std::min(p.day, detail::DaysInMonthOf(y, m));

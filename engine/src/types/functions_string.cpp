@@ -197,7 +197,7 @@ Value Replicate(Args a, const ConvertOptions& o) {
   auto n = ArgInt(a[1], o);
   if (a[0].is_null() || !n || *n < 0) return Value::Null(t);
   std::string s = ArgText(a[0]);
-  size_t cap = static_cast<size_t>(t.length < 0 ? 1 << 30 : t.length);
+  auto cap = static_cast<size_t>(t.length < 0 ? 1 << 30 : t.length);
   std::string out;
   for (int64_t i = 0; i < *n && Utf8Length(out) + Utf8Length(s) <= cap && !s.empty(); ++i) out += s;
   return StringValue(std::move(out), t);
