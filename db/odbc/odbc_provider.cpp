@@ -77,7 +77,8 @@ void Wipe(std::u16string& text) { std::fill(text.begin(), text.end(), u'\0'); }
 class OdbcProvider : public Provider {
  public:
   OdbcProvider(Handle env, Handle dbc) : env_(std::move(env)), dbc_(std::move(dbc)) {}
-  ~OdbcProvider() override { Close(); }
+  // This class's own Close: the object is being destroyed, there is nothing derived left to call.
+  ~OdbcProvider() override { OdbcProvider::Close(); }
 
   RowSet Query(std::string_view text, std::optional<int64_t> param) override {
     Statement statement(Dbc());

@@ -97,6 +97,6 @@ void SetShortcutDescription(const std::filesystem::path& path, std::string_view 
 
 ThreadScope::ThreadScope() = default;
 // Defined here, not in the class: on Windows the destructor undoes CoInitialize.
-ThreadScope::~ThreadScope() = default;  // NOLINT(performance-trivially-destructible)
+ThreadScope::~ThreadScope() = default;
 
 }  // namespace shell

@@ -74,7 +74,7 @@ std::optional<std::filesystem::path> UserDirValue(const std::string& word, const
 
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace

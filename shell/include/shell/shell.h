@@ -62,7 +62,7 @@ void SetShortcutDescription(const std::filesystem::path& path, std::string_view 
 class ThreadScope {
  public:
   ThreadScope();
-  ~ThreadScope();
+  ~ThreadScope();  // NOLINT(performance-trivially-destructible): on Windows it undoes CoInitialize
   ThreadScope(const ThreadScope&) = delete;
   ThreadScope& operator=(const ThreadScope&) = delete;
 

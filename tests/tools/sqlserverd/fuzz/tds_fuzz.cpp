@@ -48,7 +48,7 @@ void ParseMessage(const tds::Message& message) {
     case tds::PacketType::kRpc:
       for (const tds::RpcCall& call : tds::ParseRpc(message.payload, true)) {
         tds::ResolveProcId(call);
-        for (const tds::RpcParam& p : call.params) p.value.ToString();
+        for (const tds::RpcParam& p : call.params) static_cast<void>(p.value.ToString());  // converts every value
       }
       break;
     default:
