@@ -107,7 +107,12 @@ double DatabaseMib(const fs::path& server_dir) {
   uintmax_t bytes = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(server_dir)) {
     const std::string name = entry.path().filename().string();
-    if (name.find(".sqlite") != std::string::npos && name != "master.sqlite") bytes += entry.file_size();
+    if (name.find(".sqlite") == std::string::npos || name == "master.sqlite") continue;
+    // A server that is still closing its sessions removes -shm and -wal files while
+    // the directory is listed; a file that is gone counts as empty.
+    std::error_code gone;
+    const uintmax_t size = fs::file_size(entry.path(), gone);
+    if (!gone) bytes += size;
   }
   return static_cast<double>(bytes) / (1024.0 * 1024.0);
 }
