@@ -315,7 +315,7 @@ SqlError ConstraintConflict(std::string_view verb, std::string_view kind, std::s
   if (!column.empty()) text += ", column " + Q(column);
   text += ".";
   bool dml = verb == "INSERT" || verb == "UPDATE" || verb == "DELETE" || verb == "MERGE";
-  SqlError e = Make(547, 16, dml ? 0 : 0, std::move(text), dml ? ErrorScope::kStatement : ErrorScope::kBatch);
+  SqlError e = Make(547, 16, 0, std::move(text), dml ? ErrorScope::kStatement : ErrorScope::kBatch);
   if (dml) return WithTerminated(std::move(e));
   return e;
 }

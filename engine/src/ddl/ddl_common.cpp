@@ -1,6 +1,7 @@
 #include "ddl/ddl_common.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 #include "errors.h"
@@ -10,9 +11,9 @@ namespace engine::ddl {
 namespace {
 
 std::string Hex(uint32_t v) {
-  char buf[9];
-  std::snprintf(buf, sizeof buf, "%08X", v);
-  return buf;
+  std::array<char, 9> buf{};
+  std::snprintf(buf.data(), buf.size(), "%08X", v);
+  return buf.data();
 }
 
 // Mixes the object id into a second word so that names look like SQL Server's without

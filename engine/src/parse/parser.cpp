@@ -3,6 +3,7 @@
 #include "parser.h"
 
 #include <algorithm>
+#include <array>
 #include <span>
 
 #include "errors.h"
@@ -30,39 +31,39 @@ constexpr int kMaxDepth = 128;
 constexpr int kMaxChainNodes = 4000;
 
 // SET options that take ON or OFF. Any of them may be listed together: SET A, B ON.
-constexpr std::string_view kOnOffOptions[] = {"ANSI_DEFAULTS",
-                                              "ANSI_NULL_DFLT_OFF",
-                                              "ANSI_NULL_DFLT_ON",
-                                              "ANSI_NULLS",
-                                              "ANSI_PADDING",
-                                              "ANSI_WARNINGS",
-                                              "ARITHABORT",
-                                              "ARITHIGNORE",
-                                              "CONCAT_NULL_YIELDS_NULL",
-                                              "CURSOR_CLOSE_ON_COMMIT",
-                                              "FMTONLY",
-                                              "FORCEPLAN",
-                                              "IMPLICIT_TRANSACTIONS",
-                                              "NOCOUNT",
-                                              "NOEXEC",
-                                              "NO_BROWSETABLE",
-                                              "NUMERIC_ROUNDABORT",
-                                              "PARSEONLY",
-                                              "QUOTED_IDENTIFIER",
-                                              "REMOTE_PROC_TRANSACTIONS",
-                                              "SHOWPLAN_ALL",
-                                              "SHOWPLAN_TEXT",
-                                              "SHOWPLAN_XML",
-                                              "XACT_ABORT"};
+constexpr auto kOnOffOptions = std::to_array<std::string_view>({"ANSI_DEFAULTS",
+                                                                "ANSI_NULL_DFLT_OFF",
+                                                                "ANSI_NULL_DFLT_ON",
+                                                                "ANSI_NULLS",
+                                                                "ANSI_PADDING",
+                                                                "ANSI_WARNINGS",
+                                                                "ARITHABORT",
+                                                                "ARITHIGNORE",
+                                                                "CONCAT_NULL_YIELDS_NULL",
+                                                                "CURSOR_CLOSE_ON_COMMIT",
+                                                                "FMTONLY",
+                                                                "FORCEPLAN",
+                                                                "IMPLICIT_TRANSACTIONS",
+                                                                "NOCOUNT",
+                                                                "NOEXEC",
+                                                                "NO_BROWSETABLE",
+                                                                "NUMERIC_ROUNDABORT",
+                                                                "PARSEONLY",
+                                                                "QUOTED_IDENTIFIER",
+                                                                "REMOTE_PROC_TRANSACTIONS",
+                                                                "SHOWPLAN_ALL",
+                                                                "SHOWPLAN_TEXT",
+                                                                "SHOWPLAN_XML",
+                                                                "XACT_ABORT"});
 
 // SET options that take one word or number.
-constexpr std::string_view kValueOptions[] = {"DATEFIRST",    "DATEFORMAT", "DEADLOCK_PRIORITY", "LANGUAGE",
-                                              "LOCK_TIMEOUT", "ROWCOUNT",   "TEXTSIZE"};
+constexpr auto kValueOptions = std::to_array<std::string_view>(
+    {"DATEFIRST", "DATEFORMAT", "DEADLOCK_PRIORITY", "LANGUAGE", "LOCK_TIMEOUT", "ROWCOUNT", "TEXTSIZE"});
 
 // Valid T-SQL statements this engine does not run: a clear message beats a syntax error.
-constexpr std::string_view kUnsupportedStatements[] = {
-    "BREAK", "CLOSE", "CONTINUE",  "DBCC",   "DEALLOCATE", "DECLARE", "DENY",    "FETCH", "GOTO", "GRANT",
-    "MERGE", "OPEN",  "RAISERROR", "RETURN", "REVOKE",     "SAVE",    "WAITFOR", "WHILE", "WITH"};
+constexpr auto kUnsupportedStatements = std::to_array<std::string_view>(
+    {"BREAK", "CLOSE", "CONTINUE", "DBCC", "DEALLOCATE", "DECLARE", "DENY", "FETCH", "GOTO", "GRANT", "MERGE", "OPEN",
+     "RAISERROR", "RETURN", "REVOKE", "SAVE", "WAITFOR", "WHILE", "WITH"});
 
 bool Contains(std::span<const std::string_view> list, std::string_view upper) {
   return std::find(list.begin(), list.end(), upper) != list.end();

@@ -449,9 +449,7 @@ void Parser::ParseAlterTable(ast::Stmt& stmt) {
         alter.names.push_back(ParseName());
       } while (AcceptSym(","));
     }
-  } else if (alter.with_check.has_value()) {
-    Fail();
-  } else if (AcceptKw("ALTER")) {
+  } else if (!alter.with_check.has_value() && AcceptKw("ALTER")) {  // WITH [NO]CHECK goes with ADD or CHECK only
     ExpectKw("COLUMN");
     alter.action = Action::kAlterColumn;
     alter.alter_column.pos = Cur().pos;
@@ -465,7 +463,7 @@ void Parser::ParseAlterTable(ast::Stmt& stmt) {
       Advance();
       alter.alter_column.nullable = false;
     }
-  } else if (AcceptKw("DROP")) {
+  } else if (!alter.with_check.has_value() && AcceptKw("DROP")) {
     ParseAlterDrop(alter);
   } else {
     Fail();

@@ -2,6 +2,7 @@
 // operators follow values.h; this file adds what needs the session: subqueries, DB_NAME,
 // OBJECT_ID and placeholders. It runs once per row, so it reads columns by the slots the binder
 // resolved and never searches a column name.
+#include <array>
 #include <cmath>
 
 #include "errors.h"
@@ -262,12 +263,12 @@ Value EvalObjectId(const Node& n, const Frame& f, ExecContext& ctx) {
 }
 
 Value EvalFunction(const Node& n, const Frame& f, ExecContext& ctx) {
-  Value small[4];
+  std::array<Value, 4> small;
   std::vector<Value> big;
   std::span<const Value> args;
   if (n.args.size() <= 4) {
     for (size_t i = 0; i < n.args.size(); ++i) small[i] = Eval(*n.args[i], f, ctx);
-    args = std::span<const Value>(small, n.args.size());
+    args = std::span<const Value>(small.data(), n.args.size());
   } else {
     big.reserve(n.args.size());
     for (const auto& a : n.args) big.push_back(Eval(*a, f, ctx));

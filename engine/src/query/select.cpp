@@ -93,8 +93,7 @@ std::optional<int> OrderTarget(const ast::SelectStmt& stmt, const std::vector<Co
   std::optional<int> by_name;
   for (const auto& item : stmt.items) {
     if (item.expr->kind == ast::ExprKind::kStar) {
-      out = columns.size();  // positions after a star are not tracked by alias
-      break;
+      break;  // positions after a star are not tracked by alias
     }
     if (item.has_alias && CollateEqual(item.alias, e.parts[0])) return static_cast<int>(out);
     ++out;

@@ -1,6 +1,7 @@
 // Application locks as lock files (see app_locks.h).
 #include "storage/app_locks.h"
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -37,9 +38,9 @@ std::string HexHash(std::string_view text) {
     h ^= c;
     h *= 1099511628211ull;
   }
-  char buf[17];
-  std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
-  return buf;
+  std::array<char, 17> buf{};
+  std::snprintf(buf.data(), buf.size(), "%016llx", static_cast<unsigned long long>(h));
+  return buf.data();
 }
 
 #ifdef _WIN32

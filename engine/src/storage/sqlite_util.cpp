@@ -41,7 +41,7 @@ void Stmt::Run() {
 std::string Stmt::Text(int col) {
   const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
   if (!p) return {};
-  return std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, col)));
+  return {p, static_cast<size_t>(sqlite3_column_bytes(stmt_, col))};
 }
 
 }  // namespace engine::storage

@@ -2,6 +2,7 @@
 // the hot paths of every statement, so the SQL of each shape is prepared once and kept in the statement cache
 // (keyed by table, shape and columns; cleared on any schema change), and rows are decoded into
 // one reused buffer per call.
+#include <array>
 #include <cstring>
 
 #include "errors.h"
@@ -22,9 +23,9 @@ std::string ShapeKey(char kind, const TableDef& t, std::span<const int> a, std::
   std::string key;
   key.reserve(8 + 2 * (a.size() + b.size()));
   key += kind;
-  char id[sizeof(int32_t)];
-  std::memcpy(id, &t.id, sizeof id);
-  key.append(id, sizeof id);
+  std::array<char, sizeof(int32_t)> id{};
+  std::memcpy(id.data(), &t.id, id.size());
+  key.append(id.data(), id.size());
   for (int o : a) {
     key += static_cast<char>(o & 0xff);
     key += static_cast<char>((o >> 8) & 0xff);

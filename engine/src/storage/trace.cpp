@@ -2,6 +2,7 @@
 // several processes tracing into one server directory never interleave within a line.
 #include <fcntl.h>
 
+#include <array>
 #include <cstdio>
 #include <string>
 
@@ -46,9 +47,9 @@ void AppendJsonString(std::string& out, std::string_view s) {
         break;
       default:
         if (c < 0x20 || c == 0x7f) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
+          std::array<char, 8> buf{};
+          std::snprintf(buf.data(), buf.size(), "\\u%04x", c);
+          out += buf.data();
         } else {
           out += ch;
         }

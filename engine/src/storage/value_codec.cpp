@@ -1,6 +1,7 @@
 // Encoding of T-SQL values into SQLite columns and back; see value_codec.h for the forms.
 #include "storage/value_codec.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -131,11 +132,11 @@ std::string EncodeDateTime(DateTime dt) {
   int64_t y = 0;
   int m = 0, d = 0;
   CivilFromDays(days + kDaysFrom1970To1900, y, m, d);
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%04lld-%02d-%02d %02d:%02d:%02d.%03d", static_cast<long long>(y), m, d,
+  std::array<char, 48> buf{};
+  std::snprintf(buf.data(), buf.size(), "%04lld-%02d-%02d %02d:%02d:%02d.%03d", static_cast<long long>(y), m, d,
                 static_cast<int>(rest / 3600000), static_cast<int>(rest / 60000 % 60),
                 static_cast<int>(rest / 1000 % 60), static_cast<int>(rest % 1000));
-  return buf;
+  return buf.data();
 }
 
 std::optional<DateTime> DecodeDateTime(std::string_view s) {

@@ -96,7 +96,7 @@ struct Unit {
 };
 
 // Elements of one code point: one, or two for a ligature.
-int Decompose(char32_t c, Unit out[2]) {
+int Decompose(char32_t c, std::array<Unit, 2>& out) {
   if (c < 0x80) {
     out[0] = {AsciiWeight(static_cast<unsigned char>(c)), 0};
     return 1;
@@ -161,7 +161,7 @@ class UnitReader {
  private:
   std::string_view s_;
   size_t pos_;
-  Unit units_[2];
+  std::array<Unit, 2> units_;
   int count_ = 0;
   int pending_ = 0;
 };
@@ -305,7 +305,7 @@ std::vector<char32_t> Decode(std::string_view s) {
 
 // Order of single characters under the collation (for [a-f] ranges).
 int CharCompare(char32_t a, char32_t b) {
-  Unit ua[2], ub[2];
+  std::array<Unit, 2> ua{}, ub{};
   Decompose(a, ua);
   Decompose(b, ub);
   if (ua[0].weight != ub[0].weight) return ua[0].weight < ub[0].weight ? -1 : 1;

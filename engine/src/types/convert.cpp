@@ -1,6 +1,7 @@
 // Conversions between the engine's types with SQL Server's rules: which errors arise, how
 // numbers round or truncate, how strings are cut, padded or rejected (CAST, implicit and
 // assignment conversions differ only there).
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -222,9 +223,10 @@ std::string MoneyText(const Decimal& d) {
 std::string DateTimeStyle0(DateTime dt) {
   DateParts p = SplitDateTime(dt);
   int h12 = p.hour % 12 == 0 ? 12 : p.hour % 12;
-  char buf[48];
-  std::snprintf(buf, sizeof buf, " %2d %04d %2d:%02d%s", p.day, p.year, h12, p.minute, p.hour < 12 ? "AM" : "PM");
-  return std::string(detail::MonthShortName(p.month)) + buf;
+  std::array<char, 48> buf{};
+  std::snprintf(buf.data(), buf.size(), " %2d %04d %2d:%02d%s", p.day, p.year, h12, p.minute,
+                p.hour < 12 ? "AM" : "PM");
+  return std::string(detail::MonthShortName(p.month)) + buf.data();
 }
 
 bool ExcessIsBlank(std::string_view s, size_t keep_chars) {

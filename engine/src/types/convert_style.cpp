@@ -1,4 +1,5 @@
 // CONVERT(type, value, style): the datetime <-> string styles and the money/float styles.
+#include <array>
 #include <cstdio>
 #include <string>
 
@@ -9,15 +10,15 @@ namespace engine {
 namespace {
 
 std::string Two(int v) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02d", v % 100);
-  return buf;
+  std::array<char, 8> buf{};
+  std::snprintf(buf.data(), buf.size(), "%02d", v % 100);
+  return buf.data();
 }
 
 std::string Pad(int v, int width) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%0*d", width, v);
-  return buf;
+  std::array<char, 16> buf{};
+  std::snprintf(buf.data(), buf.size(), "%0*d", width, v);
+  return buf.data();
 }
 
 std::string TimeText(const DateParts& p, bool with_ms, char ms_sep) {

@@ -1,5 +1,6 @@
 // datetime values: calendar arithmetic, SQL Server's 1/300 s rounding, formatting, and parsing
 // of date strings under DATEFORMAT the way SQL Server reads them.
+#include <array>
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -45,8 +46,8 @@ int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0
 bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 int DaysInMonth(int y, int m) {
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+  static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeap(y) ? 29 : kDays[static_cast<size_t>(m - 1)];
 }
 
 }  // namespace
@@ -109,10 +110,10 @@ DateParts SplitDateTime(DateTime dt) {
 
 std::string FormatDateTime(DateTime dt) {
   DateParts p = SplitDateTime(dt);
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day, p.hour, p.minute,
+  std::array<char, 40> buf{};
+  std::snprintf(buf.data(), buf.size(), "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day, p.hour, p.minute,
                 p.second, p.ms);
-  return buf;
+  return buf.data();
 }
 
 DateTime Now() {
@@ -177,7 +178,7 @@ std::optional<int64_t> ParseTime(std::string_view s) {
   if (ends_with("AM")) ampm = 1;
   if (ends_with("PM")) ampm = 2;
   if (ampm) s = detail::TrimBlanks(s.substr(0, s.size() - 2));
-  int parts[3] = {0, 0, 0};
+  std::array<int, 3> parts = {0, 0, 0};
   int n = 0;
   size_t i = 0;
   while (true) {
@@ -236,9 +237,9 @@ DateResult Checked(int y, int m, int d) {
 }
 
 // Orders three numbers of a numeric date (d.m.y, m/d/y, y-m-d ...) by the DATEFORMAT.
-DateResult NumericDate(const std::string_view n[3], DateFormat fmt) {
+DateResult NumericDate(const std::array<std::string_view, 3>& n, DateFormat fmt) {
   if (n[0].size() > 4 || n[1].size() > 4 || n[2].size() > 4) return {};
-  int vals[3] = {ToInt(n[0]), ToInt(n[1]), ToInt(n[2])};
+  const std::array<int, 3> vals = {ToInt(n[0]), ToInt(n[1]), ToInt(n[2])};
   // A four-digit first number is the year; the others keep the format's day/month order.
   if (n[0].size() == 4) {
     bool day_first = fmt == DateFormat::kDmy || fmt == DateFormat::kYdm || fmt == DateFormat::kDym;
@@ -366,7 +367,7 @@ std::optional<DateTime> ParseDateTime(std::string_view s, DateFormat fmt, bool* 
     r = UnseparatedDate(date_text);
   } else {
     // Numeric with one kind of separator: 20.02.2013, 20/02/13, 2013-02-20.
-    std::string_view parts[3];
+    std::array<std::string_view, 3> parts;
     int n = 0;
     size_t b = 0;
     char sep = 0;

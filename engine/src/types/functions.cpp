@@ -1,5 +1,6 @@
 // Scalar functions that need neither catalog nor session: the dispatch table, argument
 // helpers and the NULL-handling functions (ISNULL, COALESCE, NULLIF).
+#include <array>
 #include <string>
 
 #include "errors.h"
@@ -75,7 +76,7 @@ struct FunctionDef {
   Handler handler;
 };
 
-constexpr FunctionDef kFunctions[] = {
+constexpr auto kFunctions = std::to_array<FunctionDef>({
     {"ISNULL", 2, 2, IsNull},         {"COALESCE", 2, 254, Coalesce},
     {"NULLIF", 2, 2, NullIf},         {"UPPER", 1, 1, Upper},
     {"LOWER", 1, 1, Lower},           {"LEN", 1, 1, Len},
@@ -98,7 +99,7 @@ constexpr FunctionDef kFunctions[] = {
     {"POWER", 2, 2, Power},           {"SQRT", 1, 1, Sqrt},
     {"SQUARE", 1, 1, Square},         {"NEWID", 0, 0, NewId},
     {"ISNUMERIC", 1, 1, IsNumeric},
-};
+});
 
 const FunctionDef* FindFunction(std::string_view upper_name) {
   for (const FunctionDef& f : kFunctions) {

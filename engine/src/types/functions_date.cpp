@@ -1,6 +1,7 @@
 // Date functions: DATEADD, DATEDIFF (boundaries crossed), DATEPART with DATEFIRST 1 (German:
 // Monday is day 1), DATENAME in German, YEAR/MONTH/DAY and GETDATE.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <string>
 
@@ -35,7 +36,7 @@ struct PartName {
   Part part;
 };
 
-constexpr PartName kPartNames[] = {
+constexpr auto kPartNames = std::to_array<PartName>({
     {"year", Part::kYear},       {"yy", Part::kYear},
     {"yyyy", Part::kYear},       {"quarter", Part::kQuarter},
     {"qq", Part::kQuarter},      {"q", Part::kQuarter},
@@ -53,7 +54,7 @@ constexpr PartName kPartNames[] = {
     {"s", Part::kSecond},        {"millisecond", Part::kMillisecond},
     {"ms", Part::kMillisecond},  {"iso_week", Part::kIsoWeek},
     {"isowk", Part::kIsoWeek},   {"isoww", Part::kIsoWeek},
-};
+});
 
 Part ParsePart(const Value& v, std::string_view function) {
   std::string name = v.is_null() ? std::string("NULL") : ArgText(v);

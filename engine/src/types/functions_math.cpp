@@ -1,6 +1,7 @@
 // Numeric functions: ABS, ROUND, FLOOR, CEILING, SIGN, POWER, SQRT, SQUARE, plus NEWID and
 // ISNUMERIC. Results keep the argument's type as SQL Server does (decimals keep their scale).
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -168,11 +169,12 @@ Value NewId(Args, const ConvertOptions&) {
   uint64_t lo = rng();
   hi = (hi & ~0xF000ull) | 0x4000ull;                          // version 4
   lo = (lo & ~0xC000000000000000ull) | 0x8000000000000000ull;  // RFC 4122 variant
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%08llX-%04llX-%04llX-%04llX-%012llX", static_cast<unsigned long long>(hi >> 32),
-                static_cast<unsigned long long>((hi >> 16) & 0xFFFF), static_cast<unsigned long long>(hi & 0xFFFF),
-                static_cast<unsigned long long>(lo >> 48), static_cast<unsigned long long>(lo & 0xFFFFFFFFFFFFull));
-  return Value::String(buf, MakeType(TypeId::kUniqueIdentifier));
+  std::array<char, 40> buf{};
+  std::snprintf(buf.data(), buf.size(), "%08llX-%04llX-%04llX-%04llX-%012llX",
+                static_cast<unsigned long long>(hi >> 32), static_cast<unsigned long long>((hi >> 16) & 0xFFFF),
+                static_cast<unsigned long long>(hi & 0xFFFF), static_cast<unsigned long long>(lo >> 48),
+                static_cast<unsigned long long>(lo & 0xFFFFFFFFFFFFull));
+  return Value::String(buf.data(), MakeType(TypeId::kUniqueIdentifier));
 }
 
 // ISNUMERIC: 1 when the text converts to some numeric type (money's '$' and ',' included).

@@ -1,6 +1,7 @@
 // String functions. Positions and lengths count characters; matching (REPLACE, CHARINDEX)
 // follows the collation: case-insensitive, accent-sensitive.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -226,9 +227,9 @@ Value Str(Args a, const ConvertOptions& o) {
   if (a[0].is_null() || length <= 0 || length > 8000 || decimals < 0) return Value::Null(t);
   double f = Convert(a[0], MakeType(TypeId::kFloat), o, ConvertMode::kImplicit).as_float();
   decimals = std::min<int64_t>(decimals, 16);
-  char buf[400];
-  std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(decimals), f);
-  std::string s = buf;
+  std::array<char, 400> buf{};
+  std::snprintf(buf.data(), buf.size(), "%.*f", static_cast<int>(decimals), f);
+  std::string s = buf.data();
   if (static_cast<int64_t>(s.size()) > length) {
     // Fewer decimals first, then give up.
     size_t point = s.find('.');
@@ -236,8 +237,8 @@ Value Str(Args a, const ConvertOptions& o) {
     if (static_cast<int64_t>(whole.size()) > length)
       return StringValue(std::string(static_cast<size_t>(length), '*'), t);
     int keep = static_cast<int>(length - static_cast<int64_t>(whole.size()) - 1);
-    std::snprintf(buf, sizeof buf, "%.*f", std::max(keep, 0), f);
-    s = buf;
+    std::snprintf(buf.data(), buf.size(), "%.*f", std::max(keep, 0), f);
+    s = buf.data();
   }
   if (static_cast<int64_t>(s.size()) < length) s.insert(0, static_cast<size_t>(length) - s.size(), ' ');
   return StringValue(std::move(s), t);
@@ -251,11 +252,11 @@ Value Ascii(Args a, const ConvertOptions&) {
   char32_t c = detail::DecodeUtf8(s, i);
   if (c > 0xFF) {
     // Windows-1252 places a few letters and signs at 0x80..0x9F.
-    static constexpr std::pair<char32_t, int> kHigh[] = {
-        {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86}, {0x2021, 0x87},
-        {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91},
-        {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98},
-        {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F}};
+    static constexpr auto kHigh = std::to_array<std::pair<char32_t, int>>(
+        {{0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86}, {0x2021, 0x87},
+         {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91},
+         {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98},
+         {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F}});
     for (auto [cp, code] : kHigh) {
       if (cp == c) return Value::Int(code);
     }
@@ -269,10 +270,10 @@ Value Char(Args a, const ConvertOptions& o) {
   auto n = ArgInt(a[0], o);
   if (!n || *n < 0 || *n > 255) return Value::Null(t);
   std::string s;
-  static constexpr char32_t kHigh[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                         0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                                         0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+  static constexpr std::array<char32_t, 32> kHigh = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+                                                     0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
   auto c = static_cast<char32_t>(*n);
   detail::AppendUtf8(s, c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c);
   return StringValue(std::move(s), t);

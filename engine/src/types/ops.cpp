@@ -1,4 +1,5 @@
 // Comparison, grouping keys and the arithmetic operators with SQL Server's typing rules.
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -43,7 +44,7 @@ double AsDouble(const Value& v) {
 
 // SQL Server orders uniqueidentifiers by the last group first, then backwards.
 int CompareGuid(std::string_view a, std::string_view b) {
-  static constexpr std::pair<size_t, size_t> kGroups[] = {{24, 12}, {19, 4}, {14, 4}, {9, 4}, {0, 8}};
+  static constexpr std::array<std::pair<size_t, size_t>, 5> kGroups = {{{24, 12}, {19, 4}, {14, 4}, {9, 4}, {0, 8}}};
   for (auto [pos, len] : kGroups) {
     if (a.size() < pos + len || b.size() < pos + len) break;
     int c = a.substr(pos, len).compare(b.substr(pos, len));
@@ -99,7 +100,9 @@ bool GroupEqual(const Value& a, const Value& b, const ConvertOptions& opts) {
 // Numbers of every type share one key form so that 1, 1.00 and 1e0 group together: whole
 // values as integers, others as the shortest text of their double.
 std::string GroupKey(const Value& v) {
-  if (v.is_null()) return std::string(1, '\0');
+  using namespace std::string_literals;
+  // NULL's key is one zero byte, which starts no other key. (A braced {1, '\0'} would be two bytes.)
+  if (v.is_null()) return "\0"s;
   switch (FamilyOf(v.type())) {
     case Family::kInt:
       return "N" + std::to_string(v.as_int());
@@ -123,7 +126,7 @@ std::string GroupKey(const Value& v) {
     case Family::kNull:
       break;
   }
-  return std::string(1, '\0');
+  return "\0"s;
 }
 
 }  // namespace engine

@@ -1,5 +1,6 @@
 // Written type names, numeric literals and the common type of mixed expressions.
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "errors.h"
@@ -18,7 +19,7 @@ struct NamedType {
 
 // Names SQL Server accepts for the types the engine keeps. date/datetime2 are stored as
 // datetime: scripts written for newer servers still load.
-constexpr NamedType kTypeNames[] = {
+constexpr auto kTypeNames = std::to_array<NamedType>({
     {"bit", TypeId::kBit},
     {"tinyint", TypeId::kTinyInt},
     {"smallint", TypeId::kSmallInt},
@@ -53,7 +54,7 @@ constexpr NamedType kTypeNames[] = {
     {"date", TypeId::kDateTime},
     {"datetime2", TypeId::kDateTime},
     {"uniqueidentifier", TypeId::kUniqueIdentifier},
-};
+});
 
 // Collapses runs of blanks so "double  precision" is found.
 std::string NormalizeName(std::string_view name) {

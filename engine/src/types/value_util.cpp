@@ -143,22 +143,22 @@ Decimal ToDecimal(const Value& v) {
 
 std::string ShortestDouble(double v) {
   if (v == 0) return "0";
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
+  std::array<char, 64> buf{};
+  auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v);
+  return {buf.data(), r.ptr};
 }
 
 std::string ShortestFloat(float v) {
   if (v == 0) return "0";
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
+  std::array<char, 64> buf{};
+  auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v);
+  return {buf.data(), r.ptr};
 }
 
 std::string FloatToStyle0(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.6g", v);
-  std::string s(buf);
+  std::array<char, 64> buf{};
+  std::snprintf(buf.data(), buf.size(), "%.6g", v);
+  std::string s(buf.data());
   // SQL Server prints at least three exponent digits ("1e+020").
   size_t e = s.find('e');
   if (e != std::string::npos && e + 2 < s.size()) {
