@@ -16,8 +16,9 @@ warning flags do not become findings.
 Each finding prints as file:line:col: check: message; the exit code is 1 when there was any. A clean result is
 remembered as an empty file under ${XDG_CACHE_HOME:-~/.cache}/clubiqa-tidy/, named by the sha256 of everything
 the result depends on: clang-tidy's version, .clang-tidy, the arguments this script adds, the file's compile
-command, and the name and content of every file the translation unit includes. A rerun on the same machine
-checks only what changed. Findings are never cached, so a failing file is checked again every time.
+command, and the name and content of every file the translation unit includes, with the checkout's own path
+left out of all of it. A rerun on the same machine, in the same or in a fresh clone, checks only what changed.
+Findings are never cached, so a failing file is checked again every time.
 """
 
 import argparse
@@ -104,16 +105,22 @@ def IncludedFiles(make_rule):
     return targets_and_files[1].split() if len(targets_and_files) == 2 else []
 
 
+# The checkout's own path written as <root>, so that a second clone of the same sources (CI's fresh clone)
+# finds the clean results of the first: everything else in a key is content.
+def WithoutRoot(text):
+    return text.replace(str(ROOT), "<root>")
+
+
 # The cache key of one unit, or None when its includes cannot be listed (then it is simply checked).
 def UnitKey(fixed_part, directory, arguments, contents):
     listing = subprocess.run(DependencyCommand(arguments), cwd=directory, capture_output=True, text=True)
     if listing.returncode != 0:
         return None
     key = hashlib.sha256(fixed_part)
-    key.update(json.dumps([directory, arguments]).encode())
+    key.update(WithoutRoot(json.dumps([directory, arguments])).encode())
     for included in IncludedFiles(listing.stdout):
         path = os.path.normpath(os.path.join(directory, included))
-        key.update(f"\n{path}\n{contents.Of(path)}".encode())
+        key.update(WithoutRoot(f"\n{path}\n{contents.Of(path)}").encode())
     return key.hexdigest()
 
 
@@ -167,7 +174,7 @@ def main():
     units = ProductUnits(build_dir, args.folders)
     header_filter = "^" + re.escape(str(ROOT)) + "/(" + "|".join(args.folders) + ")/"
     version = subprocess.run([CLANG_TIDY, "--version"], capture_output=True, text=True, check=True).stdout
-    fixed_part = json.dumps([version, (ROOT / ".clang-tidy").read_text(), header_filter, EXTRA_ARGS]).encode()
+    fixed_part = WithoutRoot(json.dumps([version, (ROOT / ".clang-tidy").read_text(), header_filter, EXTRA_ARGS])).encode()
     cache_dir = Path(os.environ.get("XDG_CACHE_HOME") or Path.home() / ".cache") / "clubiqa-tidy"
     cache_dir.mkdir(parents=True, exist_ok=True)
     contents = ContentHashes()

@@ -2,6 +2,7 @@
 #include "tds/connection.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <utility>
 
@@ -14,10 +15,10 @@ namespace tds {
 namespace {
 
 // PRELOGIN and LOGIN7 are a few hundred bytes; nothing bigger is buffered before a login.
-constexpr size_t kMaxLoginMessage = 64 * 1024;
-constexpr char kProgramName[] = "clubiqa-sqlserverd";
+constexpr size_t kMaxLoginMessage = size_t{64} * 1024;
+constexpr std::string_view kProgramName = "clubiqa-sqlserverd";
 // The server version LOGINACK reports (matching PRELOGIN's): clients pick features by it.
-constexpr uint8_t kProgramVersion[4] = {15, 0, 0x07, 0xD0};
+constexpr std::array<uint8_t, 4> kProgramVersion = {15, 0, 0x07, 0xD0};
 
 size_t NegotiatedPacketSize(uint32_t requested) {
   if (requested == 0) return kDefaultPacketSize;
@@ -138,9 +139,9 @@ void Connection::Serve() {
         SendError(msg::TransactionRequestsUnsupported());
         break;
       default: {
-        char text[64];
-        std::snprintf(text, sizeof text, "unexpected message type 0x%02X", message->type);
-        throw ProtocolError(text);
+        std::array<char, 64> text{};
+        std::snprintf(text.data(), text.size(), "unexpected message type 0x%02X", message->type);
+        throw ProtocolError(text.data());
       }
     }
   }

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -21,24 +22,24 @@ namespace tds {
 namespace {
 
 std::string PeerName(const sockaddr_storage& addr) {
-  char host[INET6_ADDRSTRLEN] = "?";
+  std::array<char, INET6_ADDRSTRLEN> host = {'?'};
   uint16_t port = 0;
   if (addr.ss_family == AF_INET) {
     const auto* in = reinterpret_cast<const sockaddr_in*>(&addr);
-    inet_ntop(AF_INET, &in->sin_addr, host, sizeof host);
+    inet_ntop(AF_INET, &in->sin_addr, host.data(), host.size());
     port = ntohs(in->sin_port);
   } else if (addr.ss_family == AF_INET6) {
     const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&addr);
-    inet_ntop(AF_INET6, &in6->sin6_addr, host, sizeof host);
+    inet_ntop(AF_INET6, &in6->sin6_addr, host.data(), host.size());
     port = ntohs(in6->sin6_port);
   }
-  return std::string(host) + ":" + std::to_string(port);
+  return std::string(host.data()) + ":" + std::to_string(port);
 }
 
 std::string HostName() {
-  char name[256] = {};
-  if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
-  return name;
+  std::array<char, 256> name{};
+  if (::gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0') return "localhost";
+  return name.data();
 }
 
 // A first session checks the directory (and creates an empty server in a new one) before any
@@ -108,7 +109,7 @@ Listener::Listener(ListenerOptions options) : options_(std::move(options)), serv
   const std::string name = PeerName(bound);
   port_ = static_cast<uint16_t>(std::stoi(name.substr(name.rfind(':') + 1)));
   bound_address_ = name.substr(0, name.rfind(':'));
-  if (::pipe2(wake_pipe_, O_CLOEXEC) != 0) throw ListenError("cannot create the wake-up pipe");
+  if (::pipe2(wake_pipe_.data(), O_CLOEXEC) != 0) throw ListenError("cannot create the wake-up pipe");
 }
 
 Listener::~Listener() {
@@ -130,8 +131,8 @@ void Listener::Stop() {
 void Listener::Run() {
   LogLine("listening on " + bound_address_ + ":" + std::to_string(port_) + ", serving " + options_.server_dir.string());
   for (;;) {
-    pollfd fds[2] = {{listen_fd_, POLLIN, 0}, {wake_pipe_[0], POLLIN, 0}};
-    if (::poll(fds, 2, 1000) < 0 && errno != EINTR) break;
+    std::array<pollfd, 2> fds = {{{listen_fd_, POLLIN, 0}, {wake_pipe_[0], POLLIN, 0}}};
+    if (::poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR) break;
     if (fds[1].revents != 0) break;
     if (fds[0].revents != 0) Accept();
     Reap(false);

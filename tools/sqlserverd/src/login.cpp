@@ -1,6 +1,8 @@
 // PRELOGIN and LOGIN7 (see login.h).
 #include "tds/login.h"
 
+#include <array>
+
 #include "tds/text.h"
 
 namespace tds {
@@ -15,7 +17,7 @@ constexpr uint8_t kOptionTerminator = 0xFF;
 
 // Clients switch features on by the server version; this is the dialect level the engine
 // answers (15.0.2000).
-constexpr uint8_t kVersion[6] = {15, 0, 0x07, 0xD0, 0, 0};
+constexpr std::array<uint8_t, 6> kVersion = {15, 0, 0x07, 0xD0, 0, 0};
 
 // The fixed part of a TDS 7.1 login ends before cbSSPILong.
 constexpr size_t kLogin7MinimumSize = 86;
@@ -62,13 +64,13 @@ Bytes PreloginReply() {
     uint8_t token;
     Bytes data;
   };
-  const Option options[] = {
-      {kOptionVersion, Bytes(std::begin(kVersion), std::end(kVersion))},
+  const auto options = std::to_array<Option>({
+      {kOptionVersion, Bytes(kVersion.begin(), kVersion.end())},
       {kOptionEncryption, {static_cast<uint8_t>(Encryption::kNotSupported)}},
       {kOptionInstance, {0}},
       {kOptionThreadId, {}},
       {kOptionMars, {0}},
-  };
+  });
   const size_t table = std::size(options) * 5 + 1;
   Bytes out;
   Writer w(out);

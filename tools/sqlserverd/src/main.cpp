@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr char kUsage[] = "usage: clubiqa-sqlserverd -S DIR [-a ADDRESS] [-p PORT] [--listen-any]";
+constexpr std::string_view kUsage = "usage: clubiqa-sqlserverd -S DIR [-a ADDRESS] [-p PORT] [--listen-any]";
 
 void PrintHelp() {
   std::cout << kUsage << "\n"

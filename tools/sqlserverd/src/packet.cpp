@@ -2,6 +2,7 @@
 #include "tds/packet.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tds {
 namespace {
@@ -43,7 +44,7 @@ std::optional<Message> PacketReader::ReadMessage() {
   Message message;
   bool first = true;
   for (;;) {
-    uint8_t header[kHeaderSize];
+    std::array<uint8_t, kHeaderSize> header{};
     if (!ReadExactly(header)) {
       if (first) return std::nullopt;
       throw StreamClosed("stream ended inside a message");

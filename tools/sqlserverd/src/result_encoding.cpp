@@ -2,6 +2,7 @@
 #include "tds/result_encoding.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -19,9 +20,9 @@ constexpr uint16_t kPlpLength = 0xFFFF;
 constexpr uint32_t kTextMaxLength = 0x7FFFFFFF;
 constexpr uint32_t kNTextMaxLength = 0x7FFFFFFE;
 constexpr uint64_t kPlpNull = ~uint64_t{0};
-constexpr uint8_t kTextPointer[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-constexpr uint8_t kTextTimestamp[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+constexpr std::array<uint8_t, 16> kTextPointer = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+constexpr std::array<uint8_t, 8> kTextTimestamp = {0, 0, 0, 0, 0, 0, 0, 0};
 constexpr int64_t kMsPerDay = 86400000;
 
 // DECIMALN storage by precision: sign byte plus 4, 8, 12 or 16 bytes of magnitude.
@@ -151,7 +152,7 @@ void WriteString(Writer& w, const WireColumn& c, const engine::Value& v) {
   if (c.plp) {
     WritePlp(w, bytes);
   } else if (c.type == kWireText || c.type == kWireNText) {
-    w.U8(sizeof(kTextPointer));
+    w.U8(static_cast<uint8_t>(kTextPointer.size()));
     w.Raw(kTextPointer);
     w.Raw(kTextTimestamp);
     w.U32(static_cast<uint32_t>(bytes.size()));
@@ -165,12 +166,10 @@ void WriteString(Writer& w, const WireColumn& c, const engine::Value& v) {
 void WriteNull(Writer& w, const WireColumn& c) {
   if (c.plp) {
     w.U64(kPlpNull);
-  } else if (c.type == kWireText || c.type == kWireNText) {
-    w.U8(0);  // no text pointer
   } else if (c.type == kWireBigVarChar || c.type == kWireBigChar || c.type == kWireNVarChar || c.type == kWireNChar) {
     w.U16(0xFFFF);
   } else {
-    w.U8(0);
+    w.U8(0);  // a zero length; for text and ntext, no text pointer
   }
 }
 

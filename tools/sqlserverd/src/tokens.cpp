@@ -31,7 +31,7 @@ void WriteCollationChange(Writer& w) {
   w.U8(kTokenEnvChange);
   size_t at = BeginLength(w);
   w.U8(kEnvCollation);
-  w.U8(sizeof(kCollation));
+  w.U8(static_cast<uint8_t>(kCollation.size()));
   w.Raw(kCollation);
   w.U8(0);
   EndLength(w, at);
@@ -50,7 +50,7 @@ void WriteMessage(Writer& w, const engine::Message& message, std::string_view se
   EndLength(w, at);
 }
 
-void WriteLoginAck(Writer& w, std::string_view program, const uint8_t (&version)[4]) {
+void WriteLoginAck(Writer& w, std::string_view program, const std::array<uint8_t, 4>& version) {
   w.U8(kTokenLoginAck);
   size_t at = BeginLength(w);
   w.U8(1);  // interface: T-SQL

@@ -1,6 +1,7 @@
 // Value readers for the wire types (see value_access.h).
 #include "value_access.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -95,10 +96,10 @@ std::array<uint8_t, 16> GuidBytes(std::string_view text) {
 }
 
 std::string GuidText(const uint8_t* b) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[3], b[2],
-                b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
-  return buf;
+  std::array<char, 40> buf{};
+  std::snprintf(buf.data(), buf.size(), "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[3],
+                b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+  return buf.data();
 }
 
 }  // namespace tds

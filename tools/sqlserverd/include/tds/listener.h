@@ -3,6 +3,7 @@
 // thread has finished and closed its session.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <list>
@@ -57,7 +58,7 @@ class Listener {
   std::string bound_address_;
   uint16_t port_ = 0;
   int listen_fd_ = -1;
-  int wake_pipe_[2] = {-1, -1};
+  std::array<int, 2> wake_pipe_ = {-1, -1};
   uint16_t next_spid_ = 51;
   std::mutex mutex_;
   std::list<std::unique_ptr<Worker>> workers_;

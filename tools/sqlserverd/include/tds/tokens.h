@@ -3,6 +3,7 @@
 // result_encoding.h.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -50,15 +51,15 @@ enum EnvChangeType : uint8_t {
 };
 
 // Latin1_General_CI_AS: LCID 0x0409 with the case-insensitive flags, sort id 52 (code page 1252).
-inline constexpr uint8_t kCollation[5] = {0x09, 0x04, 0xD0, 0x00, 0x34};
-inline constexpr uint8_t kTdsVersion74[4] = {0x74, 0x00, 0x00, 0x04};
+inline constexpr std::array<uint8_t, 5> kCollation = {0x09, 0x04, 0xD0, 0x00, 0x34};
+inline constexpr std::array<uint8_t, 4> kTdsVersion74 = {0x74, 0x00, 0x00, 0x04};
 
 // Text-valued change (database, language, packet size).
 void WriteEnvChange(Writer& w, EnvChangeType type, std::string_view new_value, std::string_view old_value);
 void WriteCollationChange(Writer& w);
 // ERROR for severity > 10, INFO otherwise; `line` as the engine reports it.
 void WriteMessage(Writer& w, const engine::Message& message, std::string_view server_name);
-void WriteLoginAck(Writer& w, std::string_view program, const uint8_t (&version)[4]);
+void WriteLoginAck(Writer& w, std::string_view program, const std::array<uint8_t, 4>& version);
 void WriteDone(Writer& w, Token token, uint16_t status, uint16_t cur_cmd, uint64_t count);
 void WriteReturnStatus(Writer& w, int32_t status);
 // An int output parameter (the handle of sp_prepare and sp_prepexec).
